@@ -1,0 +1,3 @@
+#include <windows.h>
+
+int main() { return WinMain(nullptr, nullptr, nullptr, 0); }

@@ -1,0 +1,3 @@
+#include <windows.h>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) { return 0; }

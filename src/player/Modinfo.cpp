@@ -1,0 +1,1 @@
+// Placeholder for the pitch, volume and panning formulas.
