@@ -221,7 +221,7 @@ xmw::Pattern Dawn() {
       .Put(cControl2, 0, "-/F05")
       .Put(cZap, 0, "-/F82");
   ThemePads(p, kTheme, Pad, "v30");
-  p.Put(cWind, Wind, "C-4/v34");
+  p.Put(cWind, Wind, "C-4/v24 " + Dots(31) + " " + Rep("-/%+1", 8));  // the wind swells halfway
   const std::string bell = Join({
       B("E-5/v40/820 . . . . . . . . . . . B-4 . . ."),
       B("C-5 . . . . . . . A-4 . . . . . . ."),
@@ -458,15 +458,13 @@ xmw::Pattern HalfTime() {
   p.Put(cLead, LeadSaw, Join({B("E-5/v36 . . . -/453 -/400 -/400 -/400 -/400 -/400 -/400 -/400 D-5 . C-5 ."),
                               B("D-5 . . . -/453 -/400 -/400 -/400 F-5 . . . D-5 . C-5 ."),
                               B("E-5 . . . -/453 -/400 -/400 -/400 A-5 . . . G-5 . E-5 ."),
-                              B("D-5 . . . -/453 -/400 -/400 -/400 -/400 -/400 -/400 -/400 -/603 -/603 -/603 ==")}));
+                              B("D-5 . . . -/453 -/400 -/400 -/400 -/400 -/400 -/400 -/400 -/%-3/400 -/%-3/400 -/%-3/400 ==")}));
   return p.Done();
 }
 
-// Build on the dominant: the first bar loops twice (E6x), the kick doubles up, the riser
-// climbs, the last bar is a snare roll.
+// Build on the dominant: the kick doubles up, the riser climbs, the last bar is a snare roll.
 xmw::Pattern DominantBuild() {
   Pat p;
-  p.Put(cControl, 0, "-/E60 " + Dots(14) + " -/E61");
   const std::vector<std::string> chords = {"A-3 C-4 F-4", "B-3 D-4 G-4", "B-3 E-4 G#4", "B-3 E-4 G#4"};
   ThemePads(p, chords, Strings, "v30");
   p.Put(cKick, Kick, Join({kFour, kFour, B("x . x . x . x . x . x . x . x ."), B("x . x . x . x . x x x x x x x x")}));
@@ -506,7 +504,7 @@ xmw::Pattern WaterA() {
       B(". . . . C-6/v26/830 . . . . . A-5/v22/8D0 . . . . ."),
       B(". . . . . . E-6/v20/870 . . . . . G-5/v28/820 . . ."),
   }));
-  p.Put(cGlass, Glass, Dots(32) + " E-5/v22 " + Dots(29) + " ==");
+  p.Put(cGlass, Glass, Dots(32) + " E-5/C16 " + Dots(29) + " ==");
   return p.Done();
 }
 
@@ -603,11 +601,14 @@ xmw::Pattern Greetings() {
 }
 
 // Climax, then at row 48 the band stops (held by a pattern delay on the row before):
-// strings and choir hold A minor, the lead fades on a long vibrato, a reversed cymbal leads
-// into the credits, sliding across from the left.
+// strings and choir hold A minor, the lead fades on a long vibrato, a glass figure repeats
+// in a pattern loop, and a reversed cymbal slides across from the left into the credits.
+// (The loop comes after the show's last cue, so no scene ever sees the song step back.)
 xmw::Pattern Climax() {
   Pat p;
   p.Put(cControl, 0, "-/EE2", 47);
+  p.Put(cControl, 0, "-/E60 . . -/E61", 56);
+  p.Put(cGlass, Bell, "E-6/v20/8A0 . C-6/v16/860 .", 56);
   const std::vector<std::string> chords = {"A-3 C-4 F-4", "B-3 D-4 G-4", "A-3 C-4 E-4"};
   p.Put(cPad1, Pad, Voice(chords, 0, "v24")).Put(cPad2, Pad, Voice(chords, 1, "v24"));
   p.Put(cPad3, Pad, Voice(chords, 2, "v24"));
@@ -627,7 +628,7 @@ xmw::Pattern Climax() {
   });
   p.Put(cLead, LeadSaw, lead).Put(cLeadEcho, LeadSaw, Echo(lead, 3, "v18/8C0"));
   p.Put(cCrash, Impact, "C-4/v56", 48).Put(cFx, Crash, "C-4/v44", 48);
-  p.Put(cPerc, RevCymbal, "C-4/%p4 " + Rep("-/%r3", 14), 49);
+  p.Put(cPerc, RevCymbal, "C-4/%p4 " + Rep("-/%r3", 10), 53);
   return p.Done();
 }
 
