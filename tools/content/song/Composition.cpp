@@ -608,6 +608,8 @@ xmw::Pattern Climax() {
   Pat p;
   p.Put(cControl, 0, "-/EE2", 47);
   p.Put(cControl, 0, "-/E60 . . -/E61", 56);
+  // Some players start the next pattern at the loop's first row; a break to row 0 says where.
+  p.Put(cControl2, 0, "-/D00", 63);
   p.Put(cGlass, Bell, "E-6/v20/8A0 . C-6/v16/860 .", 56);
   const std::vector<std::string> chords = {"A-3 C-4 F-4", "B-3 D-4 G-4", "A-3 C-4 E-4"};
   p.Put(cPad1, Pad, Voice(chords, 0, "v24")).Put(cPad2, Pad, Voice(chords, 1, "v24"));
