@@ -115,6 +115,10 @@ std::string Echo(const std::string& text, int delay, const std::string& parts) {
       out.push_back(".");
     }
   }
+  // A release that would fall past the pattern's end comes on its last row instead, or the
+  // echo would ring on into the next section.
+  for (size_t i = t.size() - delay; i < t.size(); i++)
+    if (t[i] == "==" && out.back() == ".") out.back() = "==";
   return Join(out);
 }
 
@@ -149,6 +153,11 @@ class Pat {
   }
   Pat& Put(int channel, int instrument, const std::string& text, int start = 0, int note = 49) {
     Place(p_, kChannels, Part{channel, instrument, text, note}, start);
+    return *this;
+  }
+  // Key-off on row 0 for parts of the previous section that would otherwise ring on.
+  Pat& Release(std::initializer_list<int> channels) {
+    for (int c : channels) Put(c, 0, "==");
     return *this;
   }
   xmw::Pattern Done() const { return p_; }
@@ -217,7 +226,8 @@ const std::string kThemeB = Join({
 // Row 0 also sets speed and tempo, because a restarted show comes back here from elsewhere.
 xmw::Pattern Dawn() {
   Pat p;
-  p.Put(cControl, 0, "-/G10 " + Rep("-/H10", 12))
+  // 58 of 64 leaves the mix a little headroom; the fade-in climbs there in 12 rows.
+  p.Put(cControl, 0, "-/G0A " + Rep("-/H10", 12))
       .Put(cControl2, 0, "-/F05")
       .Put(cZap, 0, "-/F82");
   ThemePads(p, kTheme, Pad, "v30");
@@ -316,6 +326,7 @@ xmw::Pattern Teaser() {
 // The theme, full band: crash and impact on the downbeat.
 xmw::Pattern ThemeA() {
   Pat p;
+  p.Release({cChord1, cChord2, cChord3});
   FullBeat(p, kHatRoll);
   ThemePads(p, kTheme, Pad, "v24");
   p.Put(cBass, Bass, BassLine(kThemeBass, kOffBass));
@@ -364,6 +375,7 @@ const std::string kBrokenSnare = B(". . . . x/v46 . . . . . . -/ED2 x/v24 . . x/
 
 xmw::Pattern SecondA() {
   Pat p;
+  p.Release({cPad1, cPad2, cPad3});
   SecondStrings(p, kSecond);
   p.Put(cKick, Kick, Rep(kBroken, 4)).Put(cSnare, Snare, Rep(kBrokenSnare, 4));
   p.Put(cRide, Ride, Rep(B("x/v30 . x/v18 . x/v26 . x/v18 . x/v30 . x/v18 . x/v26 . x/v18 ."), 4));
@@ -415,7 +427,9 @@ xmw::Pattern AcidLine() {
   const std::string acidBar = B(
       "A-1/v50 A-1/v28/EC2 A-2/v44 . A-1/v34/EC2 G-2/v40 ~A-2/305 . C-2/v50/EC3 A-1/v28 E-2/v44 . "
       "~G-2/%m8 A-1/v34/EC2 A-2/v48/220 .");
+  p.Release({cChord1, cChord2, cChord3});
   p.Put(cAcid, Acid, Join({acidBar, acidBar, Transpose(acidBar, -2), Transpose(acidBar, -4)}));
+  p.Put(cAcid, 0, "==", 63);
   p.Put(cControl, 0, "-/E76");
   // The riff moves down in whole tones, so the chords under it turn minor: Am Am Gm Fm.
   const std::vector<std::string> chords = {"A-3 C-4 E-4", "A-3 C-4 E-4", "G-3 A#3 D-4", "F-3 G#3 C-4"};
@@ -439,6 +453,7 @@ xmw::Pattern AcidLine() {
 // and a bass that bends down at the end of each bar.
 xmw::Pattern HalfTime() {
   Pat p;
+  p.Release({cPad1, cPad2, cPad3});
   p.Put(cControl, 0, "-/E70");
   p.Put(cKick, Kick, Rep(B("x . . . . . . . . . x . . . x/v40 ."), 4));
   p.Put(cSnare, Snare, Rep(B(". . . . . . . . x/v56 . . . . . . ."), 3) + " " +
@@ -465,6 +480,7 @@ xmw::Pattern HalfTime() {
 // Build on the dominant: the kick doubles up, the riser climbs, the last bar is a snare roll.
 xmw::Pattern DominantBuild() {
   Pat p;
+  p.Release({cChord1, cChord2, cChord3});
   const std::vector<std::string> chords = {"A-3 C-4 F-4", "B-3 D-4 G-4", "B-3 E-4 G#4", "B-3 E-4 G#4"};
   ThemePads(p, chords, Strings, "v30");
   p.Put(cKick, Kick, Join({kFour, kFour, B("x . x . x . x . x . x . x . x ."), B("x . x . x . x . x x x x x x x x")}));
@@ -495,6 +511,7 @@ void WaterBed(Pat& p) {
 xmw::Pattern WaterA() {
   Pat p;
   p.Put(cControl, 0, "-/F78");
+  p.Release({cPad2, cArp});
   WaterBed(p);
   p.Put(cCrash, Impact, "C-4/v48").Put(cFx, Downer, "C-4/v36");
   p.Put(cWind, Wind, "C-4/v30");
@@ -539,6 +556,7 @@ const std::vector<std::string> kSea = {"A-3 C-4 F-4", "G-3 C-4 E-4", "A-3 C-4 F-
 xmw::Pattern Sea() {
   Pat p;
   p.Put(cControl, 0, "-/F82").Put(cControl2, 0, "-/F05");
+  p.Release({cPad1, cPad2, cPad3});
   FullBeat(p, kHatRoll);
   p.Put(cClap, 0, "-/ED1", 12);
   for (size_t v = 0; v < 3; v++) {
@@ -564,6 +582,7 @@ xmw::Pattern Sea() {
 xmw::Pattern Souvenirs() {
   Pat p;
   p.Put(cControl, 0, "-/F06");
+  p.Release({cBass});
   const std::vector<std::string> chords = {"A-3 C-4 E-4 F-4", "G-3 B-3 D-4 E-4", "F-3 A-3 C-4 D-4", "E-3 G-3 B-3 C-4"};
   p.Put(cChord1, EPiano, Voice(chords, 0, "v30")).Put(cChord2, EPiano, Voice(chords, 1, "v28"));
   p.Put(cChord3, EPiano, Voice(chords, 2, "v28")).Put(cPad3, EPiano, Voice(chords, 3, "v24"));

@@ -537,7 +537,7 @@ xmw::Instrument MakeArp() {
   xmw::Sample s = MakeSample("pulse arp", w, false, kRate, f0, 49);
   SetLoop(s, 0, loop, 1);
   xmw::Instrument ins = One("pulse arp", s, 40);
-  ins.volumeEnvelope = Env({{0, 64}, {4, 40}, {12, 20}, {30, 8}}, kOn);
+  ins.volumeEnvelope = Env({{0, 64}, {4, 40}, {12, 20}, {40, 0}}, kOn);
   ins.fadeout = 4000;
   return ins;
 }
