@@ -371,7 +371,8 @@ void SecondStrings(Pat& p, const std::vector<std::string>& chords) {
 }
 
 const std::string kBroken = B("x . . . . . x . . . x . . . . .");
-const std::string kBrokenSnare = B(". . . . x/v46 . . . . . . -/ED2 x/v24 . . x/v20/ED3");
+// Ghost notes pushed late by a tick or three (EDx) give the broken beat its swing.
+const std::string kBrokenSnare = B(". . . . x/v46 . . . . . . x/v16/ED2 x/v24 . . x/v20/ED3");
 
 xmw::Pattern SecondA() {
   Pat p;
