@@ -226,8 +226,8 @@ const std::string kThemeB = Join({
 // Row 0 also sets speed and tempo, because a restarted show comes back here from elsewhere.
 xmw::Pattern Dawn() {
   Pat p;
-  // 58 of 64 leaves the mix a little headroom; the fade-in climbs there in 12 rows.
-  p.Put(cControl, 0, "-/G0A " + Rep("-/H10", 12))
+  // The fade-in climbs from a quarter to full global volume in 12 rows.
+  p.Put(cControl, 0, "-/G10 " + Rep("-/H10", 12))
       .Put(cControl2, 0, "-/F05")
       .Put(cZap, 0, "-/F82");
   ThemePads(p, kTheme, Pad, "v30");
@@ -556,7 +556,7 @@ const std::vector<std::string> kSea = {"A-3 C-4 F-4", "G-3 C-4 E-4", "A-3 C-4 F-
 
 xmw::Pattern Sea() {
   Pat p;
-  p.Put(cControl, 0, "-/F82").Put(cControl2, 0, "-/F05");
+  p.Put(cControl, 0, "-/F82").Put(cControl2, 0, "-/F05").Put(cZap, 0, "-/G40");
   p.Release({cPad1, cPad2, cPad3});
   FullBeat(p, kHatRoll);
   p.Put(cClap, 0, "-/ED1", 12);
@@ -580,9 +580,11 @@ xmw::Pattern Sea() {
 }
 
 // Souvenirs: speed 6 makes every row longer; e-piano and mallet with echoes, a brushed beat.
+// The last bar fades away with the global volume, like a memory; what follows restores it.
 xmw::Pattern Souvenirs() {
   Pat p;
   p.Put(cControl, 0, "-/F06");
+  p.Put(cControl, 0, Rep("-/H01", 10), 54);
   p.Release({cBass});
   const std::vector<std::string> chords = {"A-3 C-4 E-4 F-4", "G-3 B-3 D-4 E-4", "F-3 A-3 C-4 D-4", "E-3 G-3 B-3 C-4"};
   p.Put(cChord1, EPiano, Voice(chords, 0, "v30")).Put(cChord2, EPiano, Voice(chords, 1, "v28"));
@@ -607,7 +609,7 @@ xmw::Pattern Souvenirs() {
 // The theme again, for the greetings: back to speed 5, the choir doubling the pads.
 xmw::Pattern Greetings() {
   Pat p;
-  p.Put(cControl, 0, "-/F05");
+  p.Put(cControl, 0, "-/F05").Put(cControl2, 0, "-/G40");
   FullBeat(p, kHatRoll);
   ThemePads(p, kTheme, Pad, "v22");
   p.Put(cChord1, Choir, Voice(kTheme, 0, "v24")).Put(cChord2, Choir, Voice(kTheme, 1, "v24"));

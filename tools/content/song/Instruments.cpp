@@ -58,6 +58,7 @@ xmw::Instrument MakeKick() {
   }
   Rng rng(11);
   for (int i = 0; i < 200; i++) w[i] += 0.35f * rng.Bipolar() * (1 - i / 200.0f);  // beater click
+  FadeOut(w, 400);  // a one-shot that stops short of zero clicks
   Normalise(w);
   return One("kick", MakeSample("kick", w, true, kRate, NoteHz(49), 49), 64);
 }
@@ -76,6 +77,7 @@ xmw::Instrument MakeSnare() {
     const float noise = static_cast<float>((hp.high * 0.7 + hp.band * 0.5) * std::exp(-t * 14));
     w[i] = 0.8f * tone + noise;
   }
+  FadeOut(w, 300);
   Normalise(w);
   return One("snare", MakeSample("snare", w, true, kRate, NoteHz(49), 49), 60);
 }
@@ -158,6 +160,7 @@ xmw::Instrument MakeTom() {
     phase += kTwoPi * (130 + 80 * std::exp(-t * 18)) / kRate;
     w[i] = static_cast<float>(std::sin(phase) * std::exp(-t * 7) * std::min(1.0, t * 1500));
   }
+  FadeOut(w, 400);
   Normalise(w);
   // Pitched like a drum: C-4 plays the recorded tom, other notes tune it.
   return One("tom", MakeSample("tom", w, true, kRate, NoteHz(49), 49), 56);
@@ -586,6 +589,7 @@ xmw::Instrument MakeDrop() {
     phase += kTwoPi * f0 * (0.7 + 1.6 * (1 - std::exp(-t * 25))) / kRate;  // the plop bends up
     w[i] = static_cast<float>(std::sin(phase) * std::exp(-t * 16) * std::min(1.0, t * 1500));
   }
+  FadeOut(w, 300);
   Normalise(w);
   return One("water drop", MakeSample("water drop", w, true, kRate, f0, 61), 44);
 }
@@ -598,6 +602,7 @@ xmw::Instrument MakeZap() {
     phase += kTwoPi * (90 + 2400 * std::exp(-t * 22)) / kRate;
     w[i] = static_cast<float>(SoftClip(static_cast<float>(2 * std::sin(phase))) * std::exp(-t * 9));
   }
+  FadeOut(w, 300);
   Normalise(w);
   return One("zap", MakeSample("zap", w, true, kRate, NoteHz(49), 49), 36);
 }
