@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <set>
 
+#include <unistd.h>
+
 #include "XmFile.h"
 
 #ifdef VEMORA_HAVE_PEERS
@@ -30,8 +32,7 @@ const Song& TheSong() {
 }
 
 TEST(SongFile, AuthoringProgramReproducesTheCommittedFileByteForByte) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() /
-                                    ("vemora_song_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vemora_makesong_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const std::string out = (dir / "song.xm").string();
   const std::string command = std::string(VEMORA_BIN_DIR) + "/makesong " + out;

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 #include "XmFile.h"
 
 #ifdef VEMORA_HAVE_PEERS
@@ -77,7 +79,7 @@ std::vector<int16_t> ReadWav(const std::string& path) {
 TEST(SongPlayback, OurRendererPassesTheCuesAndFillsTheRangeWithoutClipping) {
   const std::string xmrender = std::string(VEMORA_BIN_DIR) + "/xmrender";
   if (!std::filesystem::exists(xmrender)) GTEST_SKIP() << "xmrender is not built in this tree";
-  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "vemora_song_render";
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("vemora_xmrender_" + std::to_string(getpid()));
   std::filesystem::create_directories(dir);
   const std::string wav = (dir / "song.wav").string(), log = (dir / "positions.txt").string();
   const std::string command = xmrender + " " + kSongPath + " " + wav + " --positions > " + log;
