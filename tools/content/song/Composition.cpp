@@ -13,7 +13,7 @@
 //   8- 9   8  8    acid bass, gated pads                  rotozoom trail
 //  10      9       half-time, heavy                       heat flow
 //  11     10       build on the dominant                  heat flow in bands
-//  12-13  11 12    water: drums out, 120 BPM              water disc
+//  12-13  11 12    water at 120 BPM: drums out, then soft  water disc
 //  14     13       groove back: organ and rolling bass    sea flow
 //  15     14       slower (speed 6), nostalgic            "Souvenirs..."
 //  16-18  15 4 5   the theme again, with choir            greetings
