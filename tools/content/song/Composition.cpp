@@ -198,6 +198,19 @@ void ThemePads(Pat& p, const std::vector<std::string>& chords, int instrument, c
       .Put(cPad3, instrument, Voice(chords, 2, parts));
 }
 
+// Chords that hand over from one set of three channels to the other, so each chord attacks
+// while the last one is still fading out: no gap at the change.
+void CrossfadePads(Pat& p, const std::vector<std::string>& chords, int instrument, const std::string& parts) {
+  const int sets[2] = {cPad1, cChord1};
+  for (size_t c = 0; c < chords.size(); c++) {
+    const int on = sets[c % 2], off = sets[(c + 1) % 2];
+    for (int v = 0; v < 3; v++) {
+      p.Put(on + v, instrument, Tokens(chords[c]).at(v) + "/" + parts, static_cast<int>(c) * 16);
+      p.Put(off + v, 0, "==", static_cast<int>(c) * 16);
+    }
+  }
+}
+
 void FullBeat(Pat& p, const std::string& lastHats) {
   p.Put(cKick, Kick, Rep(kFour, 4))
       .Put(cClap, Clap, Rep(kBackbeat, 4))
@@ -230,7 +243,7 @@ xmw::Pattern Dawn() {
   p.Put(cControl, 0, "-/G10 " + Rep("-/H10", 12))
       .Put(cControl2, 0, "-/F05")
       .Put(cZap, 0, "-/F82");
-  ThemePads(p, kTheme, Pad, "v30");
+  CrossfadePads(p, kTheme, Pad, "v30");
   p.Put(cWind, Wind, "C-4/v24 " + Dots(31) + " " + Rep("-/%+1", 8));  // the wind swells halfway
   const std::string bell = Join({
       B("E-5/v40/820 . . . . . . . . . . . B-4 . . ."),
@@ -247,7 +260,7 @@ xmw::Pattern Dawn() {
 // sounds softer, and a reversed cymbal pulling into the build.
 xmw::Pattern DawnPlucks() {
   Pat p;
-  ThemePads(p, kTheme, Pad, "v30");
+  CrossfadePads(p, kTheme, Pad, "v30");
   const std::string pluck = Join({
       B("A-4/v36 . E-5/v24 . C-5/v30 . E-5/v24 . A-5/v34 . E-5/v24 . C-5/v30 . E-5/v24 ."),
       B("A-4/v36 . F-5/v24 . C-5/v30 . F-5/v24 . A-5/v34 . F-5/v24 . C-5/v30 . F-5/v24 ."),
@@ -271,7 +284,7 @@ xmw::Pattern DawnPlucks() {
 // roll whose multi-retrig climbs in volume.
 xmw::Pattern Build() {
   Pat p;
-  ThemePads(p, kTheme, Pad, "v26");
+  CrossfadePads(p, kTheme, Pad, "v26");
   p.Put(cKick, Kick, Join({B("x/v40 . . . x/v44 . . . x/v48 . . . x/v52 . . ."), kFour, kFour, kFour}));
   p.Put(cBass, Bass, BassLine(kThemeBass, kOffBass));
   p.Put(cSub, Sub, SubLine(kThemeRoots, "v34"));
@@ -295,6 +308,7 @@ xmw::Pattern Build() {
 // impact, the riser and a snare roll, with the lead's last note sinking away (2xx).
 xmw::Pattern Teaser() {
   Pat p;
+  p.Release({cChord1, cChord2, cChord3});
   const std::vector<std::string> chords = {"A-3 C-4 E-4", "A-3 C-4 F-4", "G#3 B-3 E-4", "G#3 B-3 E-4"};
   p.Put(cPad1, Pad, Voice({"A-3", "A-3", "G#3"}, 0, "v28", 16) + " " + Dots(15));
   p.Put(cPad2, Pad, Voice({"C-4", "C-4", "B-3"}, 0, "v28", 16));
@@ -328,7 +342,7 @@ xmw::Pattern ThemeA() {
   Pat p;
   p.Release({cChord1, cChord2, cChord3});
   FullBeat(p, kHatRoll);
-  ThemePads(p, kTheme, Pad, "v24");
+  CrossfadePads(p, kTheme, Pad, "v24");
   p.Put(cBass, Bass, BassLine(kThemeBass, kOffBass));
   p.Put(cSub, Sub, SubLine(kThemeRoots, "v34"));
   p.Put(cLead, LeadSaw, kThemeA).Put(cLeadEcho, LeadSaw, Echo(kThemeA, 3, "v18/8C0"));
@@ -341,7 +355,7 @@ xmw::Pattern ThemeB() {
   Pat p;
   FullBeat(p, kHats);
   p.Put(cHat, 0, ". . . . . . . . . . . . -/EC1 . . .", 48);
-  ThemePads(p, kTheme, Pad, "v24");
+  CrossfadePads(p, kTheme, Pad, "v24");
   p.Put(cBass, Bass, BassLine(kThemeBass, kOffBass));
   p.Put(cSub, Sub, SubLine(kThemeRoots, "v34"));
   p.Put(cLead, LeadSaw, kThemeB).Put(cLeadEcho, LeadSaw, Echo(kThemeB, 3, "v18/8C0"));
@@ -628,6 +642,7 @@ xmw::Pattern Greetings() {
 // (The loop comes after the show's last cue, so no scene ever sees the song step back.)
 xmw::Pattern Climax() {
   Pat p;
+  p.Release({cChord1, cChord2, cChord3});
   p.Put(cControl, 0, "-/EE2", 47);
   p.Put(cControl, 0, "-/E60 . . -/E61", 56);
   // Some players start the next pattern at the loop's first row; a break to row 0 says where.
