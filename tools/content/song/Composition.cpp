@@ -198,6 +198,21 @@ void ThemePads(Pat& p, const std::vector<std::string>& chords, int instrument, c
       .Put(cPad3, instrument, Voice(chords, 2, parts));
 }
 
+// Chords whose voices glide into the next chord (tone portamento in the volume column) instead
+// of starting again: the first chord of the pattern attacks, the rest slide.
+void GlideChords(Pat& p, int firstChannel, const std::vector<std::string>& chords, int instrument,
+                 const std::string& parts) {
+  const size_t voices = Tokens(chords[0]).size();
+  for (size_t v = 0; v < voices; v++) {
+    std::vector<std::string> bars;
+    for (size_t c = 0; c < chords.size(); c++) {
+      const std::string note = Tokens(chords[c]).at(v);
+      bars.push_back(Hold(c == 0 ? note + "/" + parts : "~" + note + "/%m6", 16));
+    }
+    p.Put(firstChannel + static_cast<int>(v), instrument, Join(bars));
+  }
+}
+
 // Chords that hand over from one set of three channels to the other, so each chord attacks
 // while the last one is still fading out: no gap at the change.
 void CrossfadePads(Pat& p, const std::vector<std::string>& chords, int instrument, const std::string& parts) {
@@ -310,9 +325,7 @@ xmw::Pattern Teaser() {
   Pat p;
   p.Release({cChord1, cChord2, cChord3});
   const std::vector<std::string> chords = {"A-3 C-4 E-4", "A-3 C-4 F-4", "G#3 B-3 E-4", "G#3 B-3 E-4"};
-  p.Put(cPad1, Pad, Voice({"A-3", "A-3", "G#3"}, 0, "v28", 16) + " " + Dots(15));
-  p.Put(cPad2, Pad, Voice({"C-4", "C-4", "B-3"}, 0, "v28", 16));
-  p.Put(cPad3, Pad, Voice({"E-4", "F-4", "E-4"}, 0, "v28", 16));
+  GlideChords(p, cPad1, {"A-3 C-4 E-4", "A-3 C-4 F-4", "G#3 B-3 E-4"}, Pad, "v28");
   p.Put(cChord1, Strings, "G#3/v10/A20 " + Rep("-/A20", 15) + " " + Rep("-/A00", 8), 32);
   p.Put(cChord2, Strings, "B-3/v10/A20 " + Rep("-/A20", 15), 32);
   p.Put(cChord3, Strings, "E-4/v10/A20 " + Rep("-/A20", 15), 32);
@@ -373,16 +386,7 @@ xmw::Pattern ThemeB() {
 // lead with vibrato, a broken beat with flams (note delay) and the ride.
 const std::vector<std::string> kSecond = {"A-3 C-4 F-4", "B-3 D-4 G-4", "B-3 E-4 G-4", "A-3 C-4 E-4"};
 
-void SecondStrings(Pat& p, const std::vector<std::string>& chords) {
-  for (size_t v = 0; v < 3; v++) {
-    std::vector<std::string> bars;
-    for (size_t c = 0; c < chords.size(); c++) {
-      const std::string note = Tokens(chords[c]).at(v);
-      bars.push_back(Hold(c == 0 ? note + "/v30" : "~" + note + "/%m6", 16));
-    }
-    p.Put(cChord1 + static_cast<int>(v), Strings, Join(bars));
-  }
-}
+void SecondStrings(Pat& p, const std::vector<std::string>& chords) { GlideChords(p, cChord1, chords, Strings, "v30"); }
 
 const std::string kBroken = B("x . . . . . x . . . x . . . . .");
 // Ghost notes pushed late by a tick or three (EDx) give the broken beat its swing.
@@ -481,8 +485,7 @@ xmw::Pattern HalfTime() {
   const std::string stab = B("x/v40/T21 -/T21 . x/v30/EC2 . . x/v36 . . . . . x/v30/T21 -/T21 . .");
   p.Put(cStab, Stab, Join({Fill(stab, "A-3"), Fill(stab, "A#3"), Fill(stab, "A-3"), Fill(stab, "G-3")}));
   const std::vector<std::string> chords = {"A-3 C-4 E-4", "A#3 D-4 F-4", "A-3 C-4 E-4", "G-3 B-3 D-4"};
-  p.Put(cChord1, Choir, Voice(chords, 0, "v30")).Put(cChord2, Choir, Voice(chords, 1, "v30"));
-  p.Put(cChord3, Choir, Voice(chords, 2, "v30"));
+  GlideChords(p, cChord1, chords, Choir, "v30");
   p.Put(cCrash, Impact, "C-4/v56");
   p.Put(cZap, Zap, Rep(B(". . . . . . . . . . . . . . C-5/v26 ."), 4));
   p.Put(cLead, LeadSaw, Join({B("E-5/v36 . . . -/453 -/400 -/400 -/400 -/400 -/400 -/400 -/400 D-5 . C-5 ."),
@@ -520,7 +523,7 @@ void WaterBed(Pat& p) {
   p.Put(cChord1, EPiano, Voice(kWater, 0, "v34")).Put(cChord2, EPiano, Voice(kWater, 1, "v30"));
   p.Put(cChord3, EPiano, Voice(kWater, 2, "v30")).Put(cPad3, EPiano, Voice(kWater, 3, "v26"));
   p.Put(cSub, Sub, SubLine({"A-1", "F-1", "C-2", "G-1"}, "v38"));
-  p.Put(cPad1, Pad, Voice({"A-3", "F-3", "E-3", "D-3"}, 0, "v22"));
+  GlideChords(p, cPad1, {"A-3", "F-3", "E-3", "D-3"}, Pad, "v22");
 }
 
 xmw::Pattern WaterA() {
@@ -603,7 +606,7 @@ xmw::Pattern Souvenirs() {
   const std::vector<std::string> chords = {"A-3 C-4 E-4 F-4", "G-3 B-3 D-4 E-4", "F-3 A-3 C-4 D-4", "E-3 G-3 B-3 C-4"};
   p.Put(cChord1, EPiano, Voice(chords, 0, "v30")).Put(cChord2, EPiano, Voice(chords, 1, "v28"));
   p.Put(cChord3, EPiano, Voice(chords, 2, "v28")).Put(cPad3, EPiano, Voice(chords, 3, "v24"));
-  p.Put(cPad1, Strings, Voice({"F-3", "E-3", "D-3", "C-3"}, 0, "v24"));
+  GlideChords(p, cPad1, {"F-3", "E-3", "D-3", "C-3"}, Strings, "v24");
   p.Put(cSub, Sub, SubLine({"F-1", "E-1", "D-2", "C-2"}, "v36"));
   p.Put(cKick, Kick, Rep(B("x/v44 . . . . . . . x/v36 . x/v28 . . . . ."), 4));
   p.Put(cSnare, Snare, Rep(B(". . . . x/v30/902 . . . . . . . x/v34/902 . . ."), 4));
@@ -625,9 +628,8 @@ xmw::Pattern Greetings() {
   Pat p;
   p.Put(cControl, 0, "-/F05").Put(cControl2, 0, "-/G40");
   FullBeat(p, kHatRoll);
-  ThemePads(p, kTheme, Pad, "v22");
-  p.Put(cChord1, Choir, Voice(kTheme, 0, "v24")).Put(cChord2, Choir, Voice(kTheme, 1, "v24"));
-  p.Put(cChord3, Choir, Voice(kTheme, 2, "v24"));
+  GlideChords(p, cPad1, kTheme, Pad, "v22");
+  GlideChords(p, cChord1, kTheme, Choir, "v24");
   p.Put(cBass, Bass, BassLine(kThemeBass, kOffBass));
   p.Put(cSub, Sub, SubLine(kThemeRoots, "v34"));
   p.Put(cLead, LeadSaw, Transpose(kThemeA, 12)).Put(cLeadEcho, LeadSaw, Echo(kThemeA, 3, "v18/8C0"));
@@ -649,8 +651,7 @@ xmw::Pattern Climax() {
   p.Put(cControl2, 0, "-/D00", 63);
   p.Put(cGlass, Bell, "E-6/v20/8A0 . C-6/v16/860 .", 56);
   const std::vector<std::string> chords = {"A-3 C-4 F-4", "B-3 D-4 G-4", "A-3 C-4 E-4"};
-  p.Put(cPad1, Pad, Voice(chords, 0, "v24")).Put(cPad2, Pad, Voice(chords, 1, "v24"));
-  p.Put(cPad3, Pad, Voice(chords, 2, "v24"));
+  GlideChords(p, cPad1, chords, Pad, "v24");
   p.Put(cChord1, Strings, "A-3/v34 " + Dots(15), 48).Put(cChord2, Strings, "C-4/v34 " + Dots(15), 48);
   p.Put(cChord3, Choir, "E-4/v34", 48);
   p.Put(cKick, Kick, Rep(kFour, 2) + " " + B("x . . . x . . . x . x . x x x x"));
