@@ -14,4 +14,4 @@
 bool PcxDecode(const uint8_t* data, int32_t length, uint8_t** pixels, uint8_t** palette, int32_t* width,
                int32_t* height);
 
-constexpr int64_t kPcxMaxPixels = 4096 * 4096;
+constexpr int64_t kPcxMaxPixels = 2048 * 2048;  // over ten times the largest picture of the show
