@@ -139,7 +139,6 @@ kit::Image MakeWaterBackground() {
   kit::Ramp stone =
       image.AddRamp(64, {{0.0f, {22, 22, 26}}, {0.5f, {120, 118, 112}}, {0.85f, {200, 198, 188}}, {1.0f, {250, 248, 240}}});
   kit::Ramp leaves = image.AddRamp(48, {{0.0f, {4, 16, 8}}, {0.5f, {30, 110, 40}}, {1.0f, {190, 240, 120}}});
-  kit::Ramp soil = image.AddRamp(12, {{0.0f, {12, 8, 4}}, {1.0f, {70, 48, 30}}});
 
   const Vec light = Normalise({-0.5f, -0.6f, 0.62f});
   struct Plant {
@@ -162,26 +161,34 @@ kit::Image MakeWaterBackground() {
       }
       const float grain = kit::Fbm(fx / 24, fy / 24, 64, 5, 4);
       if (inPool || d < kCoping) {
-        // Stone: the coping's rounded profile around the pool, or the island's dome.
-        float u, rx, ry;
         if (inPool) {
-          u = 1.0f - island / kIsland;  // 0 at the island's edge, 1 at its top
-          rx = -ix / std::max(island, 1.0f), ry = -iy / std::max(island, 1.0f);
-          u = std::min(1.0f, u * 2.2f);
-        } else {
-          u = d / kCoping;
-          rx = ix / std::max(1.0f, std::sqrt(ix * ix + iy * iy)), ry = iy / std::max(1.0f, std::sqrt(ix * ix + iy * iy));
-          u = 1.0f - std::fabs(2 * u - 1);  // rises from both edges to the crest
-          if (d / kCoping > 0.5f) rx = -rx, ry = -ry;
+          // The island is a little fountain: a rounded plinth, a sunken bowl, a column with a cap.
+          auto height = [](float r) {
+            float plinth = 6.0f * std::sin(kit::Clamp01((kIsland - r) / 6.0f) * 1.5707963f);
+            float bowl = -4.0f * kit::Smooth(19.0f, 16.0f, r) * kit::Smooth(6.0f, 9.0f, r);
+            float column = 7.0f * kit::Smooth(8.0f, 6.0f, r) + 3.0f * std::sqrt(std::max(0.0f, 1 - r * r / 16.0f));
+            return plinth + bowl + column;
+          };
+          float slope = (height(island + 0.5f) - height(island - 0.5f));
+          float rx = ix / std::max(island, 1.0f), ry = iy / std::max(island, 1.0f);
+          Vec n = Normalise({-rx * slope, -ry * slope, 1.0f});
+          float lit = std::max(0.0f, Dot(n, light)) / light.z;
+          float wet = island > 8.0f && island < 18.0f ? 0.55f : 1.0f;  // the bowl holds dark water
+          image.Put(x, y, stone, (0.2f + 0.5f * lit + 0.2f * (grain - 0.5f)) * wet +
+                                    0.5f * std::pow(std::max(0.0f, Dot(n, Normalise({light.x, light.y, light.z + 1}))), 40.0f));
+          continue;
         }
+        // The coping: a rounded profile rising from both its edges to the crest.
+        float u = 1.0f - std::fabs(2 * d / kCoping - 1);
+        float len = std::max(1.0f, std::sqrt(ix * ix + iy * iy));
+        float rx = ix / len, ry = iy / len;
+        if (d / kCoping > 0.5f) rx = -rx, ry = -ry;
         float slope = std::cos(u * 1.5707963f) * 1.6f;
         Vec n = Normalise({-rx * slope, -ry * slope, 1.0f});
         float shade = 0.25f + 0.55f * std::max(0.0f, Dot(n, light)) / light.z * 0.8f + 0.25f * (grain - 0.5f);
         // Joints between the coping's blocks.
-        if (!inPool) {
-          float angle = std::atan2(iy, ix) * 36.0f / 6.2831853f;
-          if (std::fabs(angle - std::round(angle)) * (kPoolA + 12) * 6.2831853f / 36.0f < 0.9f) shade *= 0.45f;
-        }
+        float angle = std::atan2(iy, ix) * 36.0f / 6.2831853f;
+        if (std::fabs(angle - std::round(angle)) * (kPoolA + 12) * 6.2831853f / 36.0f < 0.9f) shade *= 0.45f;
         image.Put(x, y, stone, shade);
         continue;
       }
@@ -226,7 +233,6 @@ kit::Image MakeWaterBackground() {
       float vein = std::pow(1.0f - std::fabs(std::sin(sx * 2.1f + sy * 1.3f + 6.0f * grain)), 10.0f);
       float tone = 0.62f + bevel + 0.18f * (grain - 0.5f) - 0.15f * vein;
       image.Put(x, y, dark ? terracotta : cream, tone * shadow);
-      (void)soil;
     }
   return image;
 }
