@@ -17,11 +17,24 @@ constexpr int32_t kGlyphCount = 128;
 constexpr int32_t kHeaderSize = 8 + kGlyphCount * 12;
 
 // The font block as embedded: header, glyph records, spans. Checked once so that drawing can
-// trust every record; a damaged or missing block leaves the font without glyphs.
+// trust every record and every span stays inside its glyph cell; a damaged or missing block
+// leaves the font without glyphs.
 struct FontView {
   const GlyphRecord* glyphs = nullptr;
   const uint8_t* spans = nullptr;
 };
+
+bool SpansFit(const GlyphRecord& g, const uint8_t* spans) {
+  for (int32_t i = 0; i < g.spanCount; ++i) {
+    SpanRecord s;
+    std::memcpy(&s, spans + g.spanOffset + 8 * i, sizeof s);
+    const int32_t row = s.offset / (kScreenWidth * 2), column = s.offset % (kScreenWidth * 2) / 2;
+    if (s.offset < 0 || s.offset % 2 != 0 || row >= kGlyphHeight || s.length < 1 || s.length > g.advance ||
+        column + s.length > g.advance)
+      return false;
+  }
+  return true;
+}
 
 FontView Load() {
   Asset asset = FontData();
@@ -32,15 +45,16 @@ FontView Load() {
   std::memcpy(&height, asset.data + 4, 4);
   if (count != kGlyphCount || height != kGlyphHeight) return view;
   const auto* glyphs = reinterpret_cast<const GlyphRecord*>(asset.data + 8);
+  const uint8_t* spans = asset.data + kHeaderSize;
   const int64_t spanBytes = asset.size - kHeaderSize;
   for (int32_t i = 0; i < kGlyphCount; ++i) {
     const GlyphRecord& g = glyphs[i];
     if (g.advance < 0 || g.advance > kScreenWidth || g.spanCount < 0 || g.spanOffset < 0 ||
-        g.spanOffset + int64_t{g.spanCount} * 8 > spanBytes)
+        g.spanOffset + int64_t{g.spanCount} * 8 > spanBytes || !SpansFit(g, spans))
       return view;
   }
   view.glyphs = glyphs;
-  view.spans = asset.data + kHeaderSize;
+  view.spans = spans;
   return view;
 }
 
@@ -59,7 +73,7 @@ const GlyphRecord* Glyph(char c) {
 }  // namespace
 
 int32_t glyphCount() { return Font().glyphs ? kGlyphCount : 0; }
-int32_t glyphHeight() { return kGlyphHeight; }
+int32_t glyphHeight() { return Font().glyphs ? kGlyphHeight : 0; }
 
 int32_t TextWidth(const char* text) {
   if (!text) return 0;

@@ -21,7 +21,7 @@ extern SpanFiller spanFiller;  // FillSpans16 unless a scene swaps it for a whil
 extern void* textTarget;       // 640-pixel 16-bit rows, or 640-byte rows for FillSpans8
 
 int32_t glyphCount();   // 128, or 0 when the font data is missing
-int32_t glyphHeight();  // 48
+int32_t glyphHeight();  // 48, or 0 when the font data is missing
 
 int32_t TextWidth(const char* text);
 void DrawText(uint32_t x, int32_t y, const char* text);

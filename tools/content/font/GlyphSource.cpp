@@ -1,5 +1,6 @@
 #include "GlyphSource.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
