@@ -24,6 +24,9 @@ int32_t glyphCount();   // 128, or 0 when the font data is missing
 int32_t glyphHeight();  // 48, or 0 when the font data is missing
 
 int32_t TextWidth(const char* text);
+// <windows.h> turns DrawText into the name of a GDI call; here it is always the font's own.
+// Units that need both include this header after <windows.h>.
+#undef DrawText
 void DrawText(uint32_t x, int32_t y, const char* text);
 void FillSpans16(uint32_t pen, const SpanRecord* spans, int32_t count);
 void FillSpans8(uint32_t pen, const SpanRecord* spans, int32_t count);
