@@ -22,17 +22,13 @@
           "\n" ASSET_SYMBOL(symbol##End) ":\n.byte 0\n" ASSET_SECTION_END);                          \
   Asset accessor() { return {symbol, static_cast<int>(symbol##End - symbol)}; }
 
-// Content not yet authored is an empty asset; the loaders refuse it cleanly.
-#define MISSING_ASSET(accessor) \
-  Asset accessor() { return {nullptr, 0}; }
-
 EMBED_ASSET(SongImage, vemoraSong, "song.xm")
-MISSING_ASSET(UpperLogoImage)
-MISSING_ASSET(LowerLogoImage)
-MISSING_ASSET(TitleImage)
-MISSING_ASSET(RotoTextureImage)
-MISSING_ASSET(RotoFrameImage)
-MISSING_ASSET(WaterBackgroundImage)
-MISSING_ASSET(WaterBallImage)
-MISSING_ASSET(WaterLensImage)
-MISSING_ASSET(FontData)
+EMBED_ASSET(UpperLogoImage, vemoraUpperLogo, "logo_upper.pcx")
+EMBED_ASSET(LowerLogoImage, vemoraLowerLogo, "logo_lower.pcx")
+EMBED_ASSET(TitleImage, vemoraTitle, "title.pcx")
+EMBED_ASSET(RotoTextureImage, vemoraRotoTexture, "roto_texture.pcx")
+EMBED_ASSET(RotoFrameImage, vemoraRotoFrame, "roto_frame.pcx")
+EMBED_ASSET(WaterBackgroundImage, vemoraWaterBackground, "water_background.pcx")
+EMBED_ASSET(WaterBallImage, vemoraWaterBall, "water_ball.pcx")
+EMBED_ASSET(WaterLensImage, vemoraWaterLens, "water_lens.pcx")
+EMBED_ASSET(FontData, vemoraFontData, "font.bin")
