@@ -2,6 +2,7 @@
 // Xmplayer.cpp defines construction, Reset and the small setters; Xmload.cpp the loading
 // methods; Replay.cpp Render and SetPosition.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "audio/Mixer.h"
@@ -17,6 +18,10 @@ struct PatternCell {
   uint8_t param;
 };
 static_assert(sizeof(PatternCell) == 5);
+
+// Zero-filling allocator the loader uses for everything it keeps (calloc); tests swap it to
+// provoke allocation failures.
+extern void* (*xmLoaderAllocate)(size_t count, size_t size);
 
 // Vibrato and tremolo waveforms: sine, ramp down, square, random.
 extern const int32_t waveformTables[4][64];
