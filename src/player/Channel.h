@@ -72,3 +72,34 @@ struct ChannelState {
   int32_t finetune;
   int32_t relativeNote;
 };
+
+class XMMusicPlayer;
+class SoftwareMixer;
+struct MixerVoice;
+struct PatternCell;
+
+// Update requests raised during a channel's step and applied to its voice at the end of it.
+constexpr uint32_t RequestTrigger = 1u << 0;
+constexpr uint32_t RequestRestart = 1u << 1;
+constexpr uint32_t RequestVolume = 1u << 2;
+constexpr uint32_t RequestFrequency = 1u << 3;
+constexpr uint32_t RequestStop = 1u << 4;
+
+// What one tick knows besides the player: the mixer (null when there is none) and whether a
+// pattern delay was already pending when the tick began.
+struct TickContext {
+  XMMusicPlayer& player;
+  SoftwareMixer* mixer;
+  bool delayPending;
+};
+
+// One channel's work for the current tick: cell, effects, counters, envelopes, voice update.
+void ChannelStep(TickContext& context, int index, const PatternCell& cell, MixerVoice& voice);
+
+// Left, right and centre gains from the channel's state (tremor, tremolo, envelopes, panning).
+void ComputeGains(const XMMusicPlayer& player, const ChannelState& channel, MixerVoice& voice);
+
+// Period and volume arithmetic shared with the effects.
+int32_t SaturatePeriod(int64_t period);
+int32_t ClampVolume(int64_t volume);
+int32_t ClampPanning(int64_t panning);

@@ -2,6 +2,7 @@
 // Xmplayer.cpp defines construction, Reset and the small setters; Xmload.cpp the loading
 // methods; Replay.cpp Render and SetPosition.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -112,6 +113,8 @@ struct PlayerInfo {
   int32_t globalVolume;
   int32_t songEnded;
   ChannelLevel* levels;
+  // order << 16 | row, stored last (release) so a reader on another thread gets a matching pair.
+  std::atomic<uint32_t> position;
 };
 
 class NullMusicPlayer {
