@@ -4,6 +4,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 inline int32_t Load8(uintptr_t p) { return *reinterpret_cast<const int8_t*>(p); }
@@ -16,18 +20,28 @@ inline int32_t Load16(uintptr_t p) {
 
 inline int32_t Negate(int32_t x) { return static_cast<int32_t>(0u - static_cast<uint32_t>(x)); }
 
-inline int32_t Saturate(int32_t x) {
+[[maybe_unused]] inline int32_t Saturate(int32_t x) {
   if (x > 32767) x = 32767;
   if (x < -32768) x = -32768;
   return x;
 }
 
+// Contributions are at most 16384 in size, so each fits the 16-bit lane of a saturating add.
 inline void AddFrame(uint8_t* out, int32_t left, int32_t right) {
+#if defined(__SSE2__)
+  int32_t frame;
+  std::memcpy(&frame, out, 4);
+  const int32_t add = static_cast<int32_t>((static_cast<uint32_t>(left) & 0xFFFF) |
+                                           static_cast<uint32_t>(right) << 16);
+  frame = _mm_cvtsi128_si32(_mm_adds_epi16(_mm_cvtsi32_si128(frame), _mm_cvtsi32_si128(add)));
+  std::memcpy(out, &frame, 4);
+#else
   int16_t f[2];
   std::memcpy(f, out, 4);
   f[0] = static_cast<int16_t>(Saturate(f[0] + left));
   f[1] = static_cast<int16_t>(Saturate(f[1] + right));
   std::memcpy(out, f, 4);
+#endif
 }
 
 // Wide: 16-bit source; Stereo: two samples a source frame.
