@@ -1,4 +1,4 @@
-// Voice mixer: one specialised loop per source format, direction and interpolation.
+// Voice mixer: one dedicated loop per source format, direction and interpolation.
 #include "audio/Mixer.h"
 
 #include <cstring>

@@ -276,6 +276,42 @@ TEST(Mixer, PingPongTurnsAtBothEndsInOneBlock) {
   EXPECT_EQ(m.voices[0].playMode, 1);
 }
 
+// Every routine of both tables, forward and backward, through two ping-pong turns over a ramp.
+TEST(Mixer, AllSixteenRoutinesWalkTheSameRamp) {
+  const std::vector<int> frames = {0, 1, 2, 3, 4, 5, 4, 3, 2, 3, 4, 5, 4, 3};
+  for (int mode = 1; mode <= 7; mode += 2) {
+    const bool wide = mode == 3 || mode == 7, stereo = mode >= 5;
+    std::vector<int16_t> v16;
+    std::vector<int8_t> v8;
+    for (int i = 0; i < 7; i++) {
+      for (int side = 0; side < (stereo ? 2 : 1); side++) {
+        const int value = side ? -10 * i : 10 * i;
+        v16.push_back(static_cast<int16_t>(256 * value));
+        v8.push_back(static_cast<int8_t>(value));
+      }
+    }
+    const Pcm pcm = wide ? Pcm16(v16, stereo ? 2 : 1) : Pcm8(v8, stereo ? 2 : 1);
+    for (int table : {MixModeStereo, MixModeStereoInterpolated}) {
+      for (int fraction : {0, 0x8000}) {
+        SCOPED_TRACE(testing::Message() << "mode " << mode << " table " << table << " fraction "
+                                        << fraction);
+        SoftwareMixer m(1);
+        m.setMode(table);
+        Start(m.voices[0], pcm, mode, 7, 2, 2, 5);
+        m.voices[0].fraction = fraction;
+        m.voices[0].leftGain = m.voices[0].rightGain = 0x01000000;
+        Output out = Mix(m, 14);
+        const int half = table == MixModeStereoInterpolated && fraction ? 5 : 0;
+        for (int f = 0; f < 14; f++) {
+          EXPECT_EQ(out.L(f), 10 * frames[f] + half) << f;
+          EXPECT_EQ(out.R(f), stereo ? -10 * frames[f] - half : 10 * frames[f] + half) << f;
+        }
+        EXPECT_EQ(m.voices[0].playMode, mode + 1);
+      }
+    }
+  }
+}
+
 TEST(Mixer, VoiceWithoutLoopEndsMidBlockAndStaysSilent) {
   SoftwareMixer m(2);
   m.setMode(MixModeStereoInterpolated);
