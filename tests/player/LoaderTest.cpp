@@ -561,6 +561,15 @@ TEST(Loader, LoadFileReadsTheWholeFile) {
   EXPECT_TRUE(player.LoadFile(nullptr, &info));
   EXPECT_EQ(info, nullptr);
   EXPECT_TRUE(player.LoadFile((path + ".missing").c_str(), nullptr));
+  // A file that does not parse still leaves a player that can be positioned.
+  std::vector<uint8_t> old = img;
+  Put16(old, 58, 0x0103);
+  f = std::fopen(path.c_str(), "wb");
+  std::fwrite(old.data(), 1, old.size(), f);
+  std::fclose(f);
+  EXPECT_TRUE(player.LoadFile(path.c_str(), nullptr));
+  EXPECT_EQ(player.songLength, 0);
+  EXPECT_EQ(player.order, 0);
   std::remove(path.c_str());
 }
 
