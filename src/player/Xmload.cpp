@@ -109,6 +109,11 @@ void PlaceSample(const Reader& in, uint64_t dataAt, uint64_t present, const Samp
                  SampleRecord& s, int32_t& memoryUsed) {
   const int bpf = (h.type & 0x10) ? 2 : 1;
   s.bytesPerFrame = bpf;
+  // Data cut by the image's end keeps only what is there; whole frames only.
+  uint64_t length = h.length < present ? h.length : present;
+  length -= length % bpf;
+  if (length == 0) return;  // format 0: an empty sample
+
   s.format = bpf == 2 ? 3 : 1;
   s.volume = h.volume > 64 ? 64 : h.volume;
   s.panning = h.panning;
@@ -116,14 +121,6 @@ void PlaceSample(const Reader& in, uint64_t dataAt, uint64_t present, const Samp
   s.relativeNote = h.relativeNote;
   const int loopBits = h.type & 3;
   s.loopType = loopBits == 3 ? 0 : loopBits;
-
-  // Data cut by the image's end keeps only what is there; whole frames only.
-  uint64_t length = h.length < present ? h.length : present;
-  length -= length % bpf;
-  if (length == 0) {
-    s.format = 0;
-    return;
-  }
   uint8_t* data = static_cast<uint8_t*>(xmLoaderAllocate(length + 3 * bpf, 1));
   if (!data) return;
   std::memset(data + length, 0, 3 * bpf);

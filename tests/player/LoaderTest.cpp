@@ -271,6 +271,7 @@ TEST(Loader, SixteenBitSamplesKeepWholeFrames) {
   Put32(img, h + 0, 1);  // less than a frame: no sample at all
   auto empty = Load(img);
   EXPECT_EQ(FirstSample(*empty).valid, 0);
+  EXPECT_EQ(FirstSample(*empty).format, 0);
   EXPECT_EQ(FirstSample(*empty).data, nullptr);
 }
 
