@@ -13,8 +13,8 @@ struct Dialog {
   DLGPROC procedure;
 };
 
-std::vector<Dialog*> dialogs;  // never reused: a stale handle stays invalid
-std::vector<Dialog*> retired;  // handles of an earlier run (kept, never freed)
+std::vector<Dialog*>& dialogs = *new std::vector<Dialog*>;  // a stale handle stays invalid
+std::vector<Dialog*>& retired = *new std::vector<Dialog*>;  // dialogs of an earlier run, never freed
 std::deque<std::vector<testing::DialogStep>> answers;
 
 Dialog* LookupDialog(HWND hwnd) {
