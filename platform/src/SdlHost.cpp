@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -289,9 +290,34 @@ class SdlHost final : public Host {
 
 }  // namespace
 
+// SDL falls back to drivers that show nothing (offscreen, dummy); those count as no display.
+static bool StartVideo(std::string& failures) {
+  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr) {  // chosen explicitly: take it as it is
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+    failures = SDL_GetError();
+    return false;
+  }
+  if (SDL_Init(0) != 0) {
+    failures = SDL_GetError();
+    return false;
+  }
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    std::string name = SDL_GetVideoDriver(i);
+    if (name == "offscreen" || name == "dummy" || name == "evdev") continue;
+    // Without a compositor to name, the Wayland client library only prints a complaint.
+    if (name == "wayland" && std::getenv("WAYLAND_DISPLAY") == nullptr) continue;
+    if (SDL_VideoInit(name.c_str()) == 0) return true;
+    failures += (failures.empty() ? "" : ", ") + std::string(SDL_GetError());
+  }
+  if (failures.empty()) failures = "no video driver";
+  SDL_Quit();
+  return false;
+}
+
 Host* CreateSdlHost(std::string* error) {
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    if (error != nullptr) *error = SDL_GetError();
+  std::string failures;
+  if (!StartVideo(failures)) {
+    if (error != nullptr) *error = failures;
     return nullptr;
   }
   return new SdlHost;
