@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "Host.h"
 #include "Window.h"
