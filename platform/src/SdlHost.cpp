@@ -1,0 +1,344 @@
+#include "SdlHost.h"
+
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <thread>
+
+#include "Window.h"
+
+namespace vemora::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint64_t kPresentIntervalUs = 16000;  // about 60 pictures a second
+constexpr std::uint64_t kPumpIntervalUs = 4000;      // input latency while the UI thread waits
+
+struct SdlWindow {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  int textureWidth = 0;
+  int textureHeight = 0;
+  std::uint64_t presentedVersion = 0;
+};
+
+int VirtualKey(SDL_Keycode key) {
+  if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
+  if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
+  if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
+  switch (key) {
+    case SDLK_ESCAPE: return VK_ESCAPE;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return VK_CONTROL;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return VK_SHIFT;
+    case SDLK_LALT:
+    case SDLK_RALT: return VK_MENU;
+    case SDLK_PAUSE: return VK_PAUSE;
+    case SDLK_SCROLLLOCK: return VK_SCROLL;
+    case SDLK_RETURN: return VK_RETURN;
+    case SDLK_SPACE: return VK_SPACE;
+    case SDLK_TAB: return VK_TAB;
+    case SDLK_BACKSPACE: return VK_BACK;
+    case SDLK_LEFT: return VK_LEFT;
+    case SDLK_RIGHT: return VK_RIGHT;
+    case SDLK_UP: return VK_UP;
+    case SDLK_DOWN: return VK_DOWN;
+    default: return 0;
+  }
+}
+
+class SdlHost final : public Host {
+ public:
+  SdlHost() : start_(Clock::now()) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    utcOffset_ = local.tm_gmtoff;
+    epoch_ = static_cast<std::int64_t>(now) + utcOffset_;
+  }
+
+  bool Headless() const override { return false; }
+  std::uint64_t NowUs() override {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count());
+  }
+  std::int64_t EpochSeconds() override { return epoch_; }
+  std::int64_t UtcOffsetSeconds() override { return utcOffset_; }
+
+  void Block(std::unique_lock<std::mutex>& held, Thread& self) override {
+    for (;;) {
+      if (self.terminated) {
+        for (;;) changed_.wait(held);  // never resumed
+      }
+      DWORD result;
+      if (TrySatisfy(self, result)) {
+        self.waitResult = result;
+        return;
+      }
+      std::uint64_t now = NowUs();
+      if (self.deadline <= now) {
+        self.waitResult = WAIT_TIMEOUT;
+        return;
+      }
+      std::uint64_t until = self.deadline;
+      if (self.index == 0 && self.wakeMask != 0) {
+        // SDL delivers input to the thread that started video only: poll it while waiting.
+        PumpInput(held, self);
+        if (TrySatisfy(self, result)) {
+          self.waitResult = result;
+          return;
+        }
+        until = std::min(until, now + kPumpIntervalUs);
+      }
+      if (until == kNoDeadline)
+        changed_.wait(held);
+      else
+        changed_.wait_until(held, start_ + std::chrono::microseconds(until));
+    }
+  }
+
+  void Changed() override { changed_.notify_all(); }
+
+  void Start(std::unique_lock<std::mutex>&, Thread& thread) override {
+    thread.state = ThreadState::Running;
+    std::thread(RunThread, &thread).detach();
+  }
+
+  void Enter(std::unique_lock<std::mutex>& held, Thread& self) override {
+    while (self.suspended || self.terminated) changed_.wait(held);
+  }
+
+  void Leave(std::unique_lock<std::mutex>&, Thread&) override {}
+
+  void PumpInput(std::unique_lock<std::mutex>& held, Thread& self) override {
+    if (self.index != 0) return;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) Translate(event);
+    Present(held, false);
+  }
+
+  void WindowCreated(Window& window) override {
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if ((window.style & WS_CAPTION) != WS_CAPTION) flags |= SDL_WINDOW_BORDERLESS;
+    if (window.style & WS_THICKFRAME) flags |= SDL_WINDOW_RESIZABLE;
+    RECT client = ClientRect(window);
+    RECT nc = NonClient(window.style);
+    auto* data = new SdlWindow;
+    data->window = SDL_CreateWindow(window.title.c_str(), window.rect.left + nc.left, window.rect.top + nc.top,
+                                    std::max<int>(1, client.right), std::max<int>(1, client.bottom), flags);
+    if (data->window != nullptr) data->renderer = SDL_CreateRenderer(data->window, -1, 0);
+    window.hostData = data;
+  }
+
+  void WindowChanged(Window& window) override {
+    auto* data = static_cast<SdlWindow*>(window.hostData);
+    if (data == nullptr || data->window == nullptr || translating_) return;
+    SDL_SetWindowTitle(data->window, window.title.c_str());
+    if (!window.visible) {
+      SDL_HideWindow(data->window);
+      return;
+    }
+    SDL_ShowWindow(data->window);
+    bool popup = (window.style & WS_CAPTION) != WS_CAPTION;
+    switch (window.show) {
+      case ShowState::Minimised:
+        SDL_MinimizeWindow(data->window);
+        break;
+      case ShowState::Maximised:
+        // A maximised pop-up is a borderless window over the whole screen, placed by hand:
+        // that works with or without a window manager.
+        if (popup) {
+          RECT client = ClientRect(window);
+          SDL_SetWindowPosition(data->window, window.rect.left, window.rect.top);
+          SDL_SetWindowSize(data->window, std::max<int>(1, client.right), std::max<int>(1, client.bottom));
+          SDL_RaiseWindow(data->window);
+        } else {
+          SDL_MaximizeWindow(data->window);
+        }
+        break;
+      case ShowState::Normal: {
+        SDL_RestoreWindow(data->window);
+        RECT client = ClientRect(window);
+        RECT nc = NonClient(window.style);
+        SDL_SetWindowSize(data->window, std::max<int>(1, client.right), std::max<int>(1, client.bottom));
+        SDL_SetWindowPosition(data->window, window.rect.left + nc.left, window.rect.top + nc.top);
+        break;
+      }
+    }
+    data->presentedVersion = 0;
+  }
+
+  void WindowDestroyed(Window& window) override {
+    auto* data = static_cast<SdlWindow*>(window.hostData);
+    if (data == nullptr) return;
+    if (data->texture != nullptr) SDL_DestroyTexture(data->texture);
+    if (data->renderer != nullptr) SDL_DestroyRenderer(data->renderer);
+    if (data->window != nullptr) SDL_DestroyWindow(data->window);
+    delete data;
+    window.hostData = nullptr;
+  }
+
+  void CursorChanged(int displayCount) override { SDL_ShowCursor(displayCount >= 0 ? SDL_ENABLE : SDL_DISABLE); }
+
+  void ScreenSize(int& width, int& height) override {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+      width = mode.w;
+      height = mode.h;
+    } else {
+      width = 640;
+      height = 480;
+    }
+  }
+
+  int MessageBox(HWND owner, const char* text, const char* caption, UINT style) override {
+    SDL_Window* parent = nullptr;
+    {
+      std::unique_lock<std::mutex> held(Global().lock);
+      Window* window = LookupWindow(owner);
+      if (window != nullptr && window->hostData != nullptr)
+        parent = static_cast<SdlWindow*>(window->hostData)->window;
+    }
+    Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+    if ((style & 0xF0) == MB_ICONERROR) flags = SDL_MESSAGEBOX_ERROR;
+    if ((style & 0xF0) == MB_ICONWARNING) flags = SDL_MESSAGEBOX_WARNING;
+    SDL_ShowSimpleMessageBox(flags, caption, text, parent);
+    return IDOK;
+  }
+
+ private:
+  Window* FromSdl(Uint32 windowId) {
+    Window* window = TargetWindow();
+    if (window == nullptr || window->hostData == nullptr) return nullptr;
+    SDL_Window* sdl = static_cast<SdlWindow*>(window->hostData)->window;
+    return sdl != nullptr && SDL_GetWindowID(sdl) == windowId ? window : nullptr;
+  }
+
+  void Translate(const SDL_Event& event) {
+    translating_ = true;
+    switch (event.type) {
+      case SDL_QUIT:
+        InputClose();
+        break;
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+        if (int key = VirtualKey(event.key.keysym.sym)) InputKey(key, event.type == SDL_KEYDOWN);
+        break;
+      case SDL_WINDOWEVENT: {
+        Window* window = FromSdl(event.window.windowID);
+        if (window == nullptr) break;
+        RECT nc = NonClient(window->style);
+        switch (event.window.event) {
+          case SDL_WINDOWEVENT_CLOSE: InputClose(); break;
+          case SDL_WINDOWEVENT_FOCUS_GAINED: InputActivate(true); break;
+          case SDL_WINDOWEVENT_FOCUS_LOST: InputActivate(false); break;
+          // SDL reports the sizes and places it was told to take too: only real changes count.
+          case SDL_WINDOWEVENT_MOVED:
+            if (event.window.data1 - nc.left != window->rect.left || event.window.data2 - nc.top != window->rect.top)
+              InputMove(event.window.data1 - nc.left, event.window.data2 - nc.top);
+            break;
+          case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            RECT client = ClientRect(*window);
+            if (window->show != ShowState::Minimised &&
+                (event.window.data1 != client.right || event.window.data2 != client.bottom))
+              InputSize(event.window.data1 + nc.left + nc.right, event.window.data2 + nc.top + nc.bottom);
+            break;
+          }
+          case SDL_WINDOWEVENT_MINIMIZED: InputMinimise(); break;
+          case SDL_WINDOWEVENT_RESTORED: InputRestore(); break;
+          case SDL_WINDOWEVENT_EXPOSED:
+            if (window->hostData != nullptr) static_cast<SdlWindow*>(window->hostData)->presentedVersion = 0;
+            break;
+          default: break;
+        }
+        break;
+      }
+      default:
+        break;
+    }
+    translating_ = false;
+  }
+
+  // Shows the window's pixels, at most every kPresentIntervalUs unless forced. The pixels are
+  // copied under the lock; SDL draws without it, so that other threads are not held up.
+  void Present(std::unique_lock<std::mutex>& held, bool force) {
+    std::uint64_t now = NowUs();
+    if (!force && now - lastPresent_ < kPresentIntervalUs) return;
+    Window* window = TargetWindow();
+    if (window == nullptr || !window->visible || window->hostData == nullptr) return;
+    auto* data = static_cast<SdlWindow*>(window->hostData);
+    if (data->renderer == nullptr || window->pixelWidth == 0 || window->pixelHeight == 0) return;
+    if (data->presentedVersion == window->pixelVersion && data->presentedVersion != 0) return;
+    int width = window->pixelWidth;
+    int height = window->pixelHeight;
+    staging_.assign(window->pixels.begin(), window->pixels.end());
+    data->presentedVersion = window->pixelVersion;
+    lastPresent_ = now;
+    held.unlock();
+    if (data->texture == nullptr || data->textureWidth != width || data->textureHeight != height) {
+      if (data->texture != nullptr) SDL_DestroyTexture(data->texture);
+      data->texture =
+          SDL_CreateTexture(data->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+      data->textureWidth = width;
+      data->textureHeight = height;
+    }
+    if (data->texture != nullptr) {
+      SDL_UpdateTexture(data->texture, nullptr, staging_.data(), width * 4);
+      SDL_RenderClear(data->renderer);
+      SDL_RenderCopy(data->renderer, data->texture, nullptr, nullptr);
+      SDL_RenderPresent(data->renderer);
+    }
+    held.lock();
+  }
+
+  Clock::time_point start_;
+  std::int64_t epoch_ = 0;
+  std::int64_t utcOffset_ = 0;
+  std::condition_variable changed_;
+  std::uint64_t lastPresent_ = 0;
+  bool translating_ = false;
+  std::vector<std::uint32_t> staging_;
+};
+
+}  // namespace
+
+// SDL falls back to drivers that show nothing (offscreen, dummy); those count as no display.
+static bool StartVideo(std::string& failures) {
+  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr) {  // chosen explicitly: take it as it is
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+    failures = SDL_GetError();
+    return false;
+  }
+  if (SDL_Init(0) != 0) {
+    failures = SDL_GetError();
+    return false;
+  }
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    std::string name = SDL_GetVideoDriver(i);
+    if (name == "offscreen" || name == "dummy" || name == "evdev") continue;
+    // Without a compositor to name, the Wayland client library only prints a complaint.
+    if (name == "wayland" && std::getenv("WAYLAND_DISPLAY") == nullptr) continue;
+    if (SDL_VideoInit(name.c_str()) == 0) return true;
+    failures += (failures.empty() ? "" : ", ") + std::string(SDL_GetError());
+  }
+  if (failures.empty()) failures = "no video driver";
+  SDL_Quit();
+  return false;
+}
+
+Host* CreateSdlHost(std::string* error) {
+  std::string failures;
+  if (!StartVideo(failures)) {
+    if (error != nullptr) *error = failures;
+    return nullptr;
+  }
+  return new SdlHost;
+}
+
+}  // namespace vemora::platform

@@ -1,0 +1,13 @@
+// The real host: SDL2 windows, keyboard and focus, wall-clock time, freely running threads.
+#pragma once
+
+#include <string>
+
+#include "Host.h"
+
+namespace vemora::platform {
+
+// Null with the reason when SDL's video cannot start (no display).
+Host* CreateSdlHost(std::string* error);
+
+}  // namespace vemora::platform

@@ -1,0 +1,132 @@
+// The one door for tests and tools into the platform: choose the host, script input on the
+// virtual clock, charge frame time, and read back what the program showed.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vemora::testing {
+
+enum class LimitAction {
+  Close,   // send WM_CLOSE to the window
+  Escape,  // press and release Escape
+  Abort,   // print and abort at once
+};
+
+struct HeadlessOptions {
+  int screenWidth = 640;
+  int screenHeight = 480;
+  // Local calendar time at virtual time 0, in seconds since 1970-01-01 (2000-01-01 12:00:00).
+  std::int64_t epochSeconds = 946728000;
+  // Safety limit: after this much virtual time the host acts, and aborts if the program still
+  // runs `graceMs` later. 0 disables it.
+  std::uint64_t timeLimitMs = 30 * 60 * 1000;
+  std::uint64_t graceMs = 10 * 1000;
+  LimitAction limitAction = LimitAction::Close;
+  // Keep one line per thread handover (for determinism checks); costs an allocation per switch.
+  bool recordTrace = false;
+};
+
+// The calling thread becomes the program's main thread. Call before WinMain, in-process.
+void UseHeadlessHost(const HeadlessOptions& options = {});
+// Opens SDL's video; false with the reason when there is no display.
+bool UseSdlHost(std::string* error);
+// Forgets the host, windows and threads so that another run can start in this process.
+// Threads of the old run that are still blocked stay blocked forever.
+void ResetHost();
+bool HeadlessHostActive();
+
+// --- Virtual clock (headless host only)
+std::uint64_t VirtualTimeMs();
+std::uint64_t VirtualTimeUs();
+
+// --- Scripted input, at virtual times in ms; delivered to the most recently created live window.
+// Keys are posted (WM_KEYDOWN/WM_KEYUP); window events are sent inside the owner's next
+// message call (WM_ACTIVATE, WM_MOVING + WM_MOVE, WM_SIZING + WM_SIZE, WM_SIZE, WM_CLOSE).
+void KeyDown(std::uint64_t atMs, int virtualKey);
+void KeyUp(std::uint64_t atMs, int virtualKey);
+// Down at atMs, auto-repeat WM_KEYDOWN after repeatDelayMs every repeatIntervalMs, up after holdMs.
+void KeyPress(std::uint64_t atMs, int virtualKey, std::uint64_t holdMs = 50, std::uint64_t repeatDelayMs = 500,
+              std::uint64_t repeatIntervalMs = 33);
+void Activate(std::uint64_t atMs, bool active);
+void MoveWindowTo(std::uint64_t atMs, int x, int y);   // outer position
+void SizeWindow(std::uint64_t atMs, int width, int height);  // outer size
+void Minimise(std::uint64_t atMs);
+void Restore(std::uint64_t atMs);
+void Close(std::uint64_t atMs);
+
+// --- Dialogs (DialogBoxParamA). Each call scripts the next dialog that opens: after
+// WM_INITDIALOG the steps run in order until EndDialog; an unanswered dialog gets Enter
+// (WM_COMMAND of the default button: IDOK unless DM_SETDEFID chose another), then WM_CLOSE,
+// and returns -1 if it still has not ended.
+struct DialogStep {
+  enum class Kind { Check, Uncheck, Press, Close };
+  Kind kind;
+  int control;
+  static DialogStep CheckBox(int control) { return {Kind::Check, control}; }
+  static DialogStep UncheckBox(int control) { return {Kind::Uncheck, control}; }
+  static DialogStep Press(int control) { return {Kind::Press, control}; }
+  static DialogStep CloseBox() { return {Kind::Close, 0}; }
+};
+void AnswerNextDialog(std::vector<DialogStep> steps);
+
+struct DialogRecord {
+  std::uintptr_t templateId = 0;  // MAKEINTRESOURCEA value, or the name's address
+  bool ended = false;
+  INT_PTR result = -1;
+  std::map<int, UINT> buttons;  // check box states at the end
+};
+std::vector<DialogRecord> Dialogs();
+
+// --- Time charging: the main thread's first PeekMessageA at or after virtual time afterMs
+// first sleeps sleepMs of virtual time, as if the frame before it had taken that long.
+void ChargeFrame(std::uint64_t afterMs, std::uint64_t sleepMs);
+
+// --- Read back
+struct WindowState {
+  bool exists = false;
+  std::string title;
+  std::string className;
+  DWORD style = 0;  // as created, plus WS_VISIBLE / WS_MINIMIZE / WS_MAXIMIZE for the show state
+  RECT windowRect{};
+  RECT clientRect{};
+  bool visible = false;
+  bool minimised = false;
+  bool maximised = false;
+  HBRUSH background = nullptr;
+};
+// The most recently created window that still exists (exists == false when there is none).
+WindowState MainWindow();
+
+constexpr std::uint32_t kNeutralPixel = 0x00808080;  // what a window shows before it is drawn on
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;  // 0x00RRGGBB, row-major
+  std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+};
+// The client area of MainWindow() as GDI left it.
+Picture WindowPixels();
+
+struct MessageBoxRecord {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT style;
+  std::uint64_t atMs;
+};
+std::vector<MessageBoxRecord> MessageBoxes();
+
+int CursorDisplayCount();
+
+// With HeadlessOptions::recordTrace: "<virtual us> <from thread index> -> <to thread index>" per handover.
+std::vector<std::string> SchedulerTrace();
+// Number of thread handovers since the host started (always counted).
+std::uint64_t HandoverCount();
+
+}  // namespace vemora::testing
