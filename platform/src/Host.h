@@ -41,6 +41,9 @@ class Host {
   virtual void PixelsChanged(Window& window) {}
   virtual void CursorChanged(int displayCount) {}
   virtual void ScreenSize(int& width, int& height) = 0;
+  // DirectDraw (lock held): displays to list after the primary driver; a visible picture changed.
+  virtual int DisplayCount() { return 1; }
+  virtual void DisplayChanged() {}
 
   // Lock not held.
   virtual int MessageBox(HWND owner, const char* text, const char* caption, UINT style) = 0;

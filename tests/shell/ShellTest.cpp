@@ -28,12 +28,10 @@ constexpr int kGo = 108, kQuit = 109, kWindowedBox = 110, kLoopBox = 111;
 class Shell : public ::testing::Test {
  protected:
   void SetUp() override {
-    refuseDisplaySetUp = false;
     refuseAudioStart = false;
   }
   void TearDown() override {
     vt::ResetHost();
-    refuseDisplaySetUp = false;
     refuseAudioStart = false;
   }
   // The Settings dialog is answered with GO unless other steps are given.
@@ -203,8 +201,10 @@ TEST_F(Shell, WindowedShowKeepsRunningWhenAnotherApplicationIsActive) {
 TEST_F(Shell, WindowedSetUpFailureShowsItsOwnText) {
   RecordedScenes recorded(AllScenes());
   RunUpTo(2, 1);
-  refuseDisplaySetUp = true;
   HostWindowed();
+  vt::DirectDrawFaults noOverlay;
+  noOverlay.noOverlay = true;
+  vt::InjectDirectDrawFaults(noOverlay);
   EXPECT_EQ(Run(), -1);
   const auto boxes = vt::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -570,9 +570,11 @@ TEST_P(ErrorExit, ShowsItsTextUnderErrorAndReturnsMinusOne) {
   const Failure& failure = GetParam();
   RecordedScenes recorded(AllScenes());
   RunUpTo(3, 2);
-  refuseDisplaySetUp = failure.display;
   refuseAudioStart = !failure.display;
   Host();
+  vt::DirectDrawFaults refusedMode;
+  refusedMode.refuseDisplayMode = failure.display;
+  vt::InjectDirectDrawFaults(refusedMode);
   EXPECT_EQ(Run(), -1);
   const auto boxes = vt::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
