@@ -186,10 +186,12 @@ bool SetUpWindowed() {
   surfaceDesc.ddsCaps.dwCaps = DDSCAPS_OVERLAY | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY;
 
   // 2 back buffers in video memory; then 2, 1 and 0 in any memory; then a single overlay.
-  for (;;) {
-    if (!overlaySurface->CreateFromDesc(&surfaceDesc)) break;
+  bool failed = overlaySurface->CreateFromDesc(&surfaceDesc);
+  if (failed) {
     surfaceDesc.ddsCaps.dwCaps &= ~DDSCAPS_VIDEOMEMORY;
-    if (!overlaySurface->CreateFromDesc(&surfaceDesc)) break;
+    failed = overlaySurface->CreateFromDesc(&surfaceDesc);
+  }
+  while (failed) {
     if (surfaceDesc.dwBackBufferCount > 0) {
       --surfaceDesc.dwBackBufferCount;
     } else if (surfaceDesc.dwFlags & DDSD_BACKBUFFERCOUNT) {
@@ -198,6 +200,7 @@ bool SetUpWindowed() {
     } else {
       return true;
     }
+    failed = overlaySurface->CreateFromDesc(&surfaceDesc);
   }
 
   ClearToBlack(overlaySurface);
