@@ -90,10 +90,14 @@ const char* ResultName(HRESULT result) {
   }
 }
 
-// Lets the host show what changed (without ddLock).
+// Lets the host show what changed (without either lock).
 void NotifyHost() {
-  std::unique_lock<std::mutex> held(Global().lock);
-  if (Global().host != nullptr) Global().host->DisplayChanged();
+  Host* host;
+  {
+    std::unique_lock<std::mutex> held(Global().lock);
+    host = Global().host;
+  }
+  if (host != nullptr) host->DisplayChanged();
 }
 
 std::uint32_t ToRgb(std::uint16_t p, Format format) {

@@ -41,7 +41,8 @@ class Host {
   virtual void PixelsChanged(Window& window) {}
   virtual void CursorChanged(int displayCount) {}
   virtual void ScreenSize(int& width, int& height) = 0;
-  // DirectDraw (lock held): displays to list after the primary driver; a visible picture changed.
+  // DirectDraw: displays to list after the primary driver (lock held); a visible picture
+  // changed (lock not held, on the thread that flipped).
   virtual int DisplayCount() { return 1; }
   virtual void DisplayChanged() {}
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <thread>
 
+#include "SdlDisplay.h"
 #include "Window.h"
 
 namespace vemora::platform {
@@ -24,6 +25,9 @@ struct SdlWindow {
   int textureWidth = 0;
   int textureHeight = 0;
   std::uint64_t presentedVersion = 0;
+  std::uint64_t presentedScreen = 0;  // DirectDraw version shown
+  SDL_Texture* screenTexture = nullptr;
+  bool screen555 = false;
 };
 
 int VirtualKey(SDL_Keycode key) {
@@ -173,6 +177,7 @@ class SdlHost final : public Host {
     auto* data = static_cast<SdlWindow*>(window.hostData);
     if (data == nullptr) return;
     if (data->texture != nullptr) SDL_DestroyTexture(data->texture);
+    if (data->screenTexture != nullptr) SDL_DestroyTexture(data->screenTexture);
     if (data->renderer != nullptr) SDL_DestroyRenderer(data->renderer);
     if (data->window != nullptr) SDL_DestroyWindow(data->window);
     delete data;
@@ -190,6 +195,18 @@ class SdlHost final : public Host {
       width = 640;
       height = 480;
     }
+  }
+
+  int DisplayCount() override { return std::max(1, SDL_GetNumVideoDisplays()); }
+
+  // Shown at once; the wait for the display refresh happens without the lock.
+  void DisplayChanged() override {
+    SDL_Renderer* renderer = nullptr;
+    {
+      std::unique_lock<std::mutex> held(Global().lock);
+      renderer = Compose(true);
+    }
+    if (renderer != nullptr) SDL_RenderPresent(renderer);
   }
 
   int MessageBox(HWND owner, const char* text, const char* caption, UINT style) override {
@@ -255,13 +272,21 @@ class SdlHost final : public Host {
 
   // Shows the window's pixels, at most every kPresentIntervalUs unless forced.
   void Present(bool force) {
+    if (SDL_Renderer* renderer = Compose(force)) SDL_RenderPresent(renderer);
+  }
+
+  // Draws the window's pixels and the DirectDraw picture; the renderer to present, or null.
+  SDL_Renderer* Compose(bool force) {
     std::uint64_t now = NowUs();
-    if (!force && now - lastPresent_ < kPresentIntervalUs) return;
+    if (!force && now - lastPresent_ < kPresentIntervalUs) return nullptr;
     Window* window = TargetWindow();
-    if (window == nullptr || !window->visible || window->hostData == nullptr) return;
+    if (window == nullptr || !window->visible || window->hostData == nullptr) return nullptr;
     auto* data = static_cast<SdlWindow*>(window->hostData);
-    if (data->renderer == nullptr || window->pixelWidth == 0 || window->pixelHeight == 0) return;
-    if (data->presentedVersion == window->pixelVersion && data->presentedVersion != 0) return;
+    if (data->renderer == nullptr || window->pixelWidth == 0 || window->pixelHeight == 0) return nullptr;
+    const std::uint64_t screen = DirectDrawVersion();
+    if (data->presentedVersion == window->pixelVersion && data->presentedVersion != 0 &&
+        data->presentedScreen == screen)
+      return nullptr;
     if (data->texture == nullptr || data->textureWidth != window->pixelWidth ||
         data->textureHeight != window->pixelHeight) {
       if (data->texture != nullptr) SDL_DestroyTexture(data->texture);
@@ -270,13 +295,15 @@ class SdlHost final : public Host {
       data->textureWidth = window->pixelWidth;
       data->textureHeight = window->pixelHeight;
     }
-    if (data->texture == nullptr) return;
+    if (data->texture == nullptr) return nullptr;
     SDL_UpdateTexture(data->texture, nullptr, window->pixels.data(), window->pixelWidth * 4);
     SDL_RenderClear(data->renderer);
     SDL_RenderCopy(data->renderer, data->texture, nullptr, nullptr);
-    SDL_RenderPresent(data->renderer);
+    DrawDirectDraw(data->renderer, *window, data->screenTexture, data->screen555);
     data->presentedVersion = window->pixelVersion;
+    data->presentedScreen = screen;
     lastPresent_ = now;
+    return data->renderer;
   }
 
   Clock::time_point start_;
