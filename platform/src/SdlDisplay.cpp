@@ -12,7 +12,18 @@ std::uint64_t DirectDrawVersion() {
   return version;
 }
 
-bool DrawDirectDraw(SDL_Renderer* renderer, const Window& window, SDL_Texture*& texture, bool& texture555) {
+ClientPlacement PlacementOf(const Window& window) {
+  const RECT nc = NonClient(window.style);
+  ClientPlacement placement;
+  placement.originX = window.rect.left + nc.left;
+  placement.originY = window.rect.top + nc.top;
+  placement.pixelWidth = window.pixelWidth;
+  placement.pixelHeight = window.pixelHeight;
+  placement.minimised = window.show == ShowState::Minimised;
+  return placement;
+}
+
+bool DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_Texture*& texture, bool& texture555) {
   bool covered = false;
   VisitScreen([&](const ScreenView& view) {
     if (view.pixels == nullptr) return;
@@ -40,12 +51,11 @@ bool DrawDirectDraw(SDL_Renderer* renderer, const Window& window, SDL_Texture*& 
       covered = true;
       return;
     }
-    if (window.show == ShowState::Minimised || window.pixelWidth <= 0 || window.pixelHeight <= 0) return;
+    if (client.minimised || client.pixelWidth <= 0 || client.pixelHeight <= 0) return;
     // The destination is in screen coordinates; the SDL window is the client area.
-    const RECT nc = NonClient(window.style);
-    const int originX = window.rect.left + nc.left, originY = window.rect.top + nc.top;
-    const double sx = static_cast<double>(outWidth) / window.pixelWidth;
-    const double sy = static_cast<double>(outHeight) / window.pixelHeight;
+    const int originX = client.originX, originY = client.originY;
+    const double sx = static_cast<double>(outWidth) / client.pixelWidth;
+    const double sy = static_cast<double>(outHeight) / client.pixelHeight;
     SDL_Rect target{static_cast<int>((view.destination.left - originX) * sx),
                     static_cast<int>((view.destination.top - originY) * sy),
                     static_cast<int>((view.destination.right - view.destination.left) * sx),

@@ -12,8 +12,16 @@ namespace vemora::platform {
 
 // Version of what DirectDraw shows; changes with every flip, placement or visible write.
 std::uint64_t DirectDrawVersion();
-// Draws over what the renderer holds (lock held). `texture` is the caller's, made on first use.
-// True when the full-screen picture covers the whole window.
-bool DrawDirectDraw(SDL_Renderer* renderer, const Window& window, SDL_Texture*& texture, bool& texture555);
+// Where the window's client area is, taken under the lock.
+struct ClientPlacement {
+  int originX = 0, originY = 0;  // client top-left, screen coordinates
+  int pixelWidth = 0, pixelHeight = 0;
+  bool minimised = false;
+};
+ClientPlacement PlacementOf(const Window& window);
+
+// Draws over what the renderer holds (lock not needed). `texture` is the caller's, made on first
+// use. True when the full-screen picture covers the whole window.
+bool DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_Texture*& texture, bool& texture555);
 
 }  // namespace vemora::platform
