@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +99,16 @@ void NotifyHost() {
     host = Global().host;
   }
   if (host != nullptr) host->DisplayChanged();
+}
+
+// Hands a frame to the tool's sink, with no DirectDraw lock held so that it may call back.
+void Deliver(const testing::PresentedFrame& frame) {
+  std::function<void(const testing::PresentedFrame&)> sink;
+  {
+    std::lock_guard<std::mutex> held(ddLock);
+    sink = frameSink;
+  }
+  if (sink) sink(frame);
 }
 
 std::uint32_t ToRgb(std::uint16_t p, Format format) {
@@ -265,8 +276,8 @@ class Surface final : public IDirectDrawSurface {
     back->front_ = this;
     backs_.push_back(back);
   }
-  // Records the visible buffer as a presented frame.
-  void Record(bool flipped, const struct Stamp& stamp);
+  // Records the visible buffer; a frame for the tool's sink is left in `deliver`.
+  void Record(bool flipped, const struct Stamp& stamp, std::optional<testing::PresentedFrame>& deliver);
 
  private:
   void Describe(DDSURFACEDESC& desc) const {
@@ -663,6 +674,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE eve
 
 HRESULT Surface::Unlock(LPVOID) {
   const Stamp stamp = Stamp::Take();
+  std::optional<testing::PresentedFrame> deliver;
   bool recorded = false;
   HRESULT result = DD_OK;
   {
@@ -676,18 +688,20 @@ HRESULT Surface::Unlock(LPVOID) {
       } else if (Visible()) {
         // Without a flip chain the write itself is what the display shows.
         ++screenVersion;
-        Record(false, stamp);
+        Record(false, stamp, deliver);
         recorded = true;
       }
     }
     if (result != DD_OK) Log(std::string("Unlock ") + Name() + " -> " + ResultName(result));
   }
   if (recorded) NotifyHost();
+  if (deliver) Deliver(*deliver);
   return result;
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE, DWORD) {
   const Stamp stamp = Stamp::Take();
+  std::optional<testing::PresentedFrame> deliver;
   HRESULT result = DD_OK;
   {
     std::lock_guard<std::mutex> held(ddLock);
@@ -710,11 +724,12 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE, DWORD) {
       for (std::size_t n = 0; n + 1 < backs_.size(); ++n) backs_[n]->memory_ = std::move(backs_[n + 1]->memory_);
       backs_.back()->memory_ = std::move(shown);
       ++screenVersion;
-      if (Visible()) Record(true, stamp);
+      if (Visible()) Record(true, stamp, deliver);
     }
     if (result != DD_OK) Log(std::string("Flip ") + Name() + " -> " + ResultName(result));
   }
   if (result == DD_OK) NotifyHost();
+  if (deliver) Deliver(*deliver);
   return result;
 }
 
@@ -833,7 +848,7 @@ HRESULT Surface::UpdateOverlay(LPRECT sourceRect, LPDIRECTDRAWSURFACE destSurfac
   return result;
 }
 
-void Surface::Record(bool flipped, const Stamp& stamp) {
+void Surface::Record(bool flipped, const Stamp& stamp, std::optional<testing::PresentedFrame>& deliver) {
   if (!stamp.headless && !frameSink) return;
   ++frameCount;
   RawFrame frame;
@@ -850,11 +865,8 @@ void Surface::Record(bool flipped, const Stamp& stamp) {
   for (int y = 0; y < kHeight; ++y)
     std::memcpy(frame.pixels.data() + static_cast<std::size_t>(y) * kWidth, bytes + static_cast<std::size_t>(y) * pitch_,
                 kWidth * 2);
-  if (frameSink) {
-    testing::PresentedFrame presented{frame.atUs, frame.overlay, frame.flipped,
-                                      ToPicture(bytes, pitch_, format_)};
-    frameSink(presented);
-  }
+  if (frameSink)
+    deliver = testing::PresentedFrame{frame.atUs, frame.overlay, frame.flipped, ToPicture(bytes, pitch_, format_)};
   if (keepFrames > 0) frames.push_back(std::move(frame));
 }
 

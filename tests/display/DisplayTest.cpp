@@ -170,6 +170,24 @@ TEST_F(Display, FullScreenSetsTheModeAndATwoBufferChainIn565) {
   EXPECT_FALSE(vt::PresentedFrames().back().overlay);
 }
 
+TEST_F(Display, ToolsSeeEveryFrameWhileTheHostKeepsOnlyTheLast) {
+  ASSERT_FALSE(Init(0));
+  vt::KeepPresentedFrames(2);
+  std::vector<int> misses;
+  std::vector<uint64_t> countsSeen;
+  vt::OnPresentedFrame([&](const vt::PresentedFrame& frame) {
+    misses.push_back(PatternMisses(frame.picture, static_cast<int>(misses.size())));
+    countsSeen.push_back(vt::PresentedFrameCount());  // the sink may call back in
+  });
+  for (int frame = 0; frame < 5; ++frame) ASSERT_TRUE(Present(frame));
+  EXPECT_EQ(misses, std::vector<int>(5, 0));
+  EXPECT_EQ(countsSeen, (std::vector<uint64_t>{1, 2, 3, 4, 5}));
+  const auto kept = vt::PresentedFrames();
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(PatternMisses(kept[0].picture, 3), 0);
+  EXPECT_EQ(PatternMisses(kept[1].picture, 4), 0);
+}
+
 TEST_F(Display, PrimaryRefusedWithTwoBackBuffersRunsWithOne) {
   vt::DirectDrawFaults faults;
   faults.refusePrimaryBackBuffers = 1u << 2;
