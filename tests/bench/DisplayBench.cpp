@@ -9,7 +9,7 @@
 
 namespace {
 
-void PresentFrameFullScreen(benchmark::State& state) {
+void PresentFrameHeadless(benchmark::State& state) {
   namespace vt = vemora::testing;
   vt::HeadlessOptions options;
   options.timeLimitMs = 0;
@@ -42,6 +42,6 @@ void PresentFrameFullScreen(benchmark::State& state) {
   vt::ResetHost();
 }
 // 0: full screen flip chain; 1: windowed overlay.
-BENCHMARK(PresentFrameFullScreen)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(PresentFrameHeadless)->ArgName("windowed")->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
