@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -128,5 +129,52 @@ int CursorDisplayCount();
 std::vector<std::string> SchedulerTrace();
 // Number of thread handovers since the host started (always counted).
 std::uint64_t HandoverCount();
+
+
+// --- DirectDraw: faults to inject, and what was shown. Counters count down as calls use them.
+struct DirectDrawFaults {
+  bool createFails = false;            // DirectDrawCreate
+  bool queryFails = false;             // QueryInterface for IID_IDirectDraw
+  int refuseCooperativeLevel = 0;      // the next n SetCooperativeLevel calls
+  bool refuseDisplayMode = false;      // SetDisplayMode
+  unsigned refusePrimaryBackBuffers = 0;  // bit n: a primary with n back buffers is refused
+  bool refuseAttach = false;           // GetAttachedSurface
+  bool noOverlay = false;              // the display has no overlay hardware
+  int refuseOverlays = 0;              // the next n overlay creations
+  int loseAtLock = 0;                  // the next n Lock calls find their surface lost
+  int loseAtFlip = 0;                  // the next n Flip calls find their surface lost
+  int refuseRestores = 0;              // the next n Restore calls fail
+  bool refuseOverlayEffects = false;   // UpdateOverlay with DDOVER_DDFX
+  bool refuseOverlayKey = false;       // UpdateOverlay with DDOVER_KEYDESTOVERRIDE
+  LONG surfacePitch = 0;               // row distance of 640-wide surfaces in bytes; 0 = 1280
+  int displays = -1;                   // displays listed after the primary driver; -1 = the host's
+};
+// Replaces the faults; a host reset clears them.
+void InjectDirectDrawFaults(const DirectDrawFaults& faults);
+
+// One line per DirectDraw call that matters to the display, e.g.
+// "CreateSurface overlay back=2 memory=video -> ok", "UpdateOverlay show key fx (10,29)-(642,482) -> ok".
+std::vector<std::string> DirectDrawLog();
+
+struct PresentedFrame {
+  std::uint64_t atUs = 0;  // virtual time of the flip
+  bool overlay = false;    // windowed overlay (5:5:5) rather than the full-screen primary (5:6:5)
+  bool flipped = true;     // false: written straight into a visible surface without a flip chain
+  Picture picture;         // 640 x 480, 0x00RRGGBB
+};
+// The headless host keeps the last `keep` frames (default 8) and counts them all.
+void KeepPresentedFrames(std::size_t keep);
+std::vector<PresentedFrame> PresentedFrames();
+std::uint64_t PresentedFrameCount();
+// Called on the presenting thread for every frame, for tools that need them all.
+void OnPresentedFrame(std::function<void(const PresentedFrame&)> sink);
+
+struct DisplayState {
+  bool fullScreen = false;      // exclusive 640x480x16 mode set
+  bool overlayShown = false;
+  RECT overlayDestination{};    // screen coordinates
+  Picture visible;              // what the visible surface holds now (empty when none)
+};
+DisplayState DirectDrawDisplay();
 
 }  // namespace vemora::testing

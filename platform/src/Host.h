@@ -41,6 +41,10 @@ class Host {
   virtual void PixelsChanged(Window& window) {}
   virtual void CursorChanged(int displayCount) {}
   virtual void ScreenSize(int& width, int& height) = 0;
+  // DirectDraw: displays to list after the primary driver (lock held); a visible picture
+  // changed (lock not held, on the thread that flipped).
+  virtual int DisplayCount() { return 1; }
+  virtual void DisplayChanged() {}
 
   // Lock not held.
   virtual int MessageBox(HWND owner, const char* text, const char* caption, UINT style) = 0;

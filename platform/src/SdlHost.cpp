@@ -7,6 +7,7 @@
 #include <ctime>
 #include <thread>
 
+#include "SdlDisplay.h"
 #include "Window.h"
 
 namespace vemora::platform {
@@ -25,6 +26,9 @@ struct SdlWindow {
   int textureWidth = 0;
   int textureHeight = 0;
   std::uint64_t presentedVersion = 0;
+  std::uint64_t presentedScreen = 0;  // DirectDraw version shown
+  SDL_Texture* screenTexture = nullptr;
+  bool screen555 = false;
 };
 
 int VirtualKey(SDL_Keycode key) {
@@ -178,6 +182,7 @@ class SdlHost final : public Host {
     auto* data = static_cast<SdlWindow*>(window.hostData);
     if (data == nullptr) return;
     if (data->texture != nullptr) SDL_DestroyTexture(data->texture);
+    if (data->screenTexture != nullptr) SDL_DestroyTexture(data->screenTexture);
     if (data->renderer != nullptr) SDL_DestroyRenderer(data->renderer);
     if (data->window != nullptr) SDL_DestroyWindow(data->window);
     delete data;
@@ -195,6 +200,14 @@ class SdlHost final : public Host {
       width = 640;
       height = 480;
     }
+  }
+
+  int DisplayCount() override { return std::max(1, SDL_GetNumVideoDisplays()); }
+
+  // Shown at once (the wait for the display refresh happens without the lock).
+  void DisplayChanged() override {
+    std::unique_lock<std::mutex> held(Global().lock);
+    Present(held, true);
   }
 
   int MessageBox(HWND owner, const char* text, const char* caption, UINT style) override {
@@ -274,11 +287,16 @@ class SdlHost final : public Host {
     if (window == nullptr || !window->visible || window->hostData == nullptr) return;
     auto* data = static_cast<SdlWindow*>(window->hostData);
     if (data->renderer == nullptr || window->pixelWidth == 0 || window->pixelHeight == 0) return;
-    if (data->presentedVersion == window->pixelVersion && data->presentedVersion != 0) return;
+    const std::uint64_t screen = DirectDrawVersion();
+    if (data->presentedVersion == window->pixelVersion && data->presentedVersion != 0 &&
+        data->presentedScreen == screen)
+      return;
     int width = window->pixelWidth;
     int height = window->pixelHeight;
+    const ClientPlacement placement = PlacementOf(*window);
     staging_.assign(window->pixels.begin(), window->pixels.end());
     data->presentedVersion = window->pixelVersion;
+    data->presentedScreen = screen;
     lastPresent_ = now;
     held.unlock();
     if (data->texture == nullptr || data->textureWidth != width || data->textureHeight != height) {
@@ -292,6 +310,7 @@ class SdlHost final : public Host {
       SDL_UpdateTexture(data->texture, nullptr, staging_.data(), width * 4);
       SDL_RenderClear(data->renderer);
       SDL_RenderCopy(data->renderer, data->texture, nullptr, nullptr);
+      DrawDirectDraw(data->renderer, placement, data->screenTexture, data->screen555);
       SDL_RenderPresent(data->renderer);
     }
     held.lock();

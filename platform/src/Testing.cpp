@@ -2,6 +2,7 @@
 #include "testing.h"
 
 #include "Dialog.h"
+#include "DirectDraw.h"
 #include "HeadlessHost.h"
 #include "SdlHost.h"
 #include "Window.h"
@@ -40,6 +41,7 @@ void ResetLocked() {
   ++state.generation;
   ResetWindows();
   ResetDialogs();
+  ResetDirectDraw();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "app/Myform.h"
+#include "app/Settings.h"
 
 uint16_t* vscreen = nullptr;
 
@@ -100,22 +101,32 @@ void DrawFrameRate(int32_t value) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Display: a plain GDI stand-in for the DirectDraw presentation. It keeps its own back buffer,
-// presents it into the window's client area, and always works in 5:6:5.
+// Display: set-up, presentation, overlay placement and teardown.
 
+DDraw_Wrap* ddraw = nullptr;
+DDrawSurface_Wrap* primarySurface = nullptr;
+DDrawSurface_Wrap* overlaySurface = nullptr;
+DDrawSurface_Wrap* backSurface = nullptr;
 int32_t displayMode = 2;
 std::atomic<bool> displayBusy{false};
 bool overlayDirty = false;
 bool frameInBackSurface = false;
-bool refuseDisplaySetUp = false;
+DDSURFACEDESC surfaceDesc;
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(DDSURFACEDESC) == 108, "the description the display code fills is 108 bytes on Win32");
+#endif
 
 namespace {
-uint16_t* backBuffer = nullptr;
-constexpr uint32_t kRedMask = 0xF800, kGreenMask = 0x07E0, kBlueMask = 0x001F;
 
 void FreeVscreen() {
   delete[] vscreen;
   vscreen = nullptr;
+}
+
+void ClearSurfaceGlobals() {
+  primarySurface = nullptr;
+  overlaySurface = nullptr;
+  backSurface = nullptr;
 }
 
 RECT ClientAreaOnScreen() {
@@ -126,40 +137,143 @@ RECT ClientAreaOnScreen() {
   ClientToScreen(mainWindow, &bottomRight);
   return {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 }
+
+bool ClearToBlack(DDrawSurface_Wrap* wrap) {
+  DDBLTFX fx;
+  std::memset(&fx, 0, sizeof fx);
+  fx.dwSize = sizeof fx;
+  fx.dwFillColor = 0;
+  wrap->lastResult = wrap->surface->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+  return wrap->lastResult != DD_OK;
+}
+
+bool SetUpFullScreen() {
+  if (ddraw->SetCooperation(mainWindow, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_NOWINDOWCHANGES) &&
+      ddraw->SetCooperation(mainWindow, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT |
+                                            DDSCL_NOWINDOWCHANGES | DDSCL_SETDEVICEWINDOW))
+    return true;
+  PumpMessages();
+  if (ddraw->ddraw->SetDisplayMode(kScreenWidth, kScreenHeight, 16) != DD_OK) return true;
+  PumpMessages();
+  primarySurface = new DDrawSurface_Wrap(ddraw);
+  if (primarySurface->CreatePrimary(2, 0) && primarySurface->CreatePrimary(1, 0)) return true;
+  backSurface = new DDrawSurface_Wrap(ddraw);
+  return backSurface->AttachBackBuffer(primarySurface);
+}
+
+bool SetUpWindowed() {
+  if (ddraw->SetCooperation(mainWindow, DDSCL_NORMAL)) return true;
+  PumpMessages();
+  primarySurface = new DDrawSurface_Wrap(ddraw);
+  if (primarySurface->CreatePrimary(0, 0)) return true;
+
+  overlaySurface = new DDrawSurface_Wrap(ddraw);
+  std::memset(&surfaceDesc, 0, sizeof surfaceDesc);
+  surfaceDesc.dwSize = sizeof surfaceDesc;
+  surfaceDesc.dwFlags =
+      DDSD_CAPS | DDSD_HEIGHT | DDSD_WIDTH | DDSD_BACKBUFFERCOUNT | DDSD_PIXELFORMAT | DDSD_CKDESTOVERLAY;
+  surfaceDesc.dwHeight = kScreenHeight;
+  surfaceDesc.dwWidth = kScreenWidth;
+  surfaceDesc.dwBackBufferCount = 2;
+  surfaceDesc.ddckCKDestOverlay.dwColorSpaceLowValue = 0;
+  surfaceDesc.ddckCKDestOverlay.dwColorSpaceHighValue = 0;
+  surfaceDesc.ddpfPixelFormat.dwSize = sizeof(DDPIXELFORMAT);
+  surfaceDesc.ddpfPixelFormat.dwFlags = DDPF_RGB;
+  surfaceDesc.ddpfPixelFormat.dwRGBBitCount = 16;
+  surfaceDesc.ddpfPixelFormat.dwRBitMask = 0x7C00;
+  surfaceDesc.ddpfPixelFormat.dwGBitMask = 0x03E0;
+  surfaceDesc.ddpfPixelFormat.dwBBitMask = 0x001F;
+  surfaceDesc.ddsCaps.dwCaps = DDSCAPS_OVERLAY | DDSCAPS_FLIP | DDSCAPS_COMPLEX | DDSCAPS_VIDEOMEMORY;
+
+  // 2 back buffers in video memory; then 2, 1 and 0 in any memory; then a single overlay.
+  bool failed = overlaySurface->CreateFromDesc(&surfaceDesc);
+  if (failed) {
+    surfaceDesc.ddsCaps.dwCaps &= ~DDSCAPS_VIDEOMEMORY;
+    failed = overlaySurface->CreateFromDesc(&surfaceDesc);
+  }
+  while (failed) {
+    if (surfaceDesc.dwBackBufferCount > 0) {
+      --surfaceDesc.dwBackBufferCount;
+    } else if (surfaceDesc.dwFlags & DDSD_BACKBUFFERCOUNT) {
+      surfaceDesc.dwFlags &= ~DDSD_BACKBUFFERCOUNT;
+      surfaceDesc.ddsCaps.dwCaps &= ~(DDSCAPS_FLIP | DDSCAPS_COMPLEX);
+    } else {
+      return true;
+    }
+    failed = overlaySurface->CreateFromDesc(&surfaceDesc);
+  }
+
+  ClearToBlack(overlaySurface);
+  if (surfaceDesc.dwBackBufferCount == 0) {
+    backSurface = overlaySurface;
+  } else {
+    backSurface = new DDrawSurface_Wrap(ddraw);
+    if (backSurface->AttachBackBuffer(overlaySurface)) return true;
+  }
+  ClearToBlack(backSurface);
+  overlayDirty = true;
+  return false;
+}
 }  // namespace
 
-void AnalysePixelFormat() { AnalyseMasks(kRedMask, kGreenMask, kBlueMask); }
+void AnalysePixelFormat() {
+  DDSURFACEDESC desc;
+  std::memset(&desc, 0, sizeof desc);
+  desc.dwSize = sizeof desc;
+  if (backSurface && backSurface->surface) backSurface->surface->GetSurfaceDesc(&desc);
+  AnalyseMasks(desc.ddpfPixelFormat.dwRBitMask, desc.ddpfPixelFormat.dwGBitMask, desc.ddpfPixelFormat.dwBBitMask);
+}
 
-void EnumerateDevices() {}
+void EnumerateDevices() {
+  std::memset(&surfaceDesc, 0, sizeof surfaceDesc);
+  surfaceDesc.dwSize = sizeof surfaceDesc;
+  ddraw = new (std::nothrow) DDraw_Wrap();
+}
 
 bool InitDisplay(int mode) {
   displayBusy = true;
-  PumpMessages();
-  if (refuseDisplaySetUp) {
-    displayBusy = false;
-    return true;
-  }
+  ShutdownDisplay();
+  if (ddraw) ddraw->ReleaseAll();
+  // Every failure below leaves the busy flag set only until this returns.
+  struct Busy {
+    ~Busy() { displayBusy = false; }
+  } busy;
+
   vscreen = new (std::nothrow) uint16_t[kScreenWidth * kScreenHeight];
-  backBuffer = new (std::nothrow) uint16_t[kScreenWidth * kScreenHeight]();
-  if (!vscreen || !backBuffer) {
-    FreeVscreen();
-    delete[] backBuffer;
-    backBuffer = nullptr;
-    displayBusy = false;
-    return true;
-  }
+  if (!vscreen || !ddraw) return true;
+  if (ddraw->CreateDevice(videoDevice)) return true;
   PumpMessages();
-  if (mode == 1) overlayDirty = true;
+  if (mode == 0 ? SetUpFullScreen() : SetUpWindowed()) return true;
+
   displayMode = mode;
   displayBusy = false;
   AnalysePixelFormat();
   return false;
 }
 
-void PlaceOverlay(bool show, const RECT* destination) {}
+void PlaceOverlay(bool show, const RECT* destination) {
+  // Also reached from the window procedure: during set-up and after shutdown nothing is placed.
+  if (!overlaySurface || !overlaySurface->surface || !primarySurface || !primarySurface->surface) return;
+  RECT source{0, 0, kScreenWidth, kScreenHeight};
+  RECT target = destination ? *destination : RECT{};
+  const DWORD visibility = show ? DDOVER_SHOW : DDOVER_HIDE;
+  DDOVERLAYFX fx;
+  std::memset(&fx, 0, sizeof fx);
+  fx.dwSize = sizeof fx;
+  fx.dckDestColorkey.dwColorSpaceLowValue = 0;
+  fx.dckDestColorkey.dwColorSpaceHighValue = 0;
+  IDirectDrawSurface* overlay = overlaySurface->surface;
+  IDirectDrawSurface* screen = primarySurface->surface;
+  overlaySurface->lastResult =
+      overlay->UpdateOverlay(&source, screen, &target, visibility | DDOVER_KEYDESTOVERRIDE | DDOVER_DDFX, &fx);
+  if (overlaySurface->lastResult == DD_OK) return;
+  overlaySurface->lastResult = overlay->UpdateOverlay(&source, screen, &target, visibility | DDOVER_KEYDESTOVERRIDE, nullptr);
+  if (overlaySurface->lastResult == DD_OK) return;
+  overlaySurface->lastResult = overlay->UpdateOverlay(&source, screen, &target, visibility, nullptr);
+}
 
 void PresentFrame() {
-  if (displayMode == 2 || !backBuffer) {
+  if (displayMode != 0 && displayMode != 1) {
     frameInBackSurface = false;
     return;
   }
@@ -168,43 +282,27 @@ void PresentFrame() {
     PlaceOverlay(true, &r);
     overlayDirty = false;
   }
-  if (frameInBackSurface)
+  if (frameInBackSurface) {
     frameInBackSurface = false;
-  else if (vscreen)
-    CopyToSurface(backBuffer, vscreen, kScreenWidth * 2);
-
-  struct {
-    BITMAPINFOHEADER header;
-    DWORD masks[3];
-  } info{};
-  info.header.biSize = sizeof(BITMAPINFOHEADER);
-  info.header.biWidth = kScreenWidth;
-  info.header.biHeight = -kScreenHeight;  // top-down
-  info.header.biPlanes = 1;
-  info.header.biBitCount = 16;
-  info.header.biCompression = BI_BITFIELDS;
-  info.masks[0] = kRedMask;
-  info.masks[1] = kGreenMask;
-  info.masks[2] = kBlueMask;
-  RECT client{};
-  GetClientRect(mainWindow, &client);
-  if (HDC dc = GetDC(mainWindow)) {
-    StretchDIBits(dc, 0, 0, client.right - client.left, client.bottom - client.top, 0, 0, kScreenWidth,
-                  kScreenHeight, backBuffer, reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
-    ReleaseDC(mainWindow, dc);
+  } else if (backSurface && !backSurface->LockSurface(&surfaceDesc, DDLOCK_WAIT)) {
+    if (vscreen) CopyToSurface(surfaceDesc.lpSurface, vscreen, surfaceDesc.lPitch);
+    backSurface->UnlockSurface();
   }
+  DDrawSurface_Wrap* front = displayMode == 0 ? primarySurface : overlaySurface;
+  if (!front || !front->surface) return;
+  front->lastResult = front->surface->Flip(nullptr, DDFLIP_WAIT);
+  if (front->lastResult == DDERR_SURFACELOST) front->RestoreSurface();
 }
 
 void ShutdownDisplay() {
   FreeVscreen();
-  if (displayMode == 0 || displayMode == 1) {
-    delete[] backBuffer;
-    backBuffer = nullptr;
-  }
+  if ((displayMode == 0 || displayMode == 1) && ddraw) ddraw->ReleaseAll();
+  ClearSurfaceGlobals();
 }
 
 void DestroyDisplay() {
   FreeVscreen();
-  delete[] backBuffer;
-  backBuffer = nullptr;
+  delete ddraw;
+  ddraw = nullptr;
+  ClearSurfaceGlobals();
 }

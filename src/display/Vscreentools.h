@@ -2,9 +2,12 @@
 // operations that put it on screen.
 #pragma once
 #include <windows.h>
+#include <ddraw.h>
 
 #include <atomic>
 #include <cstdint>
+
+#include "display/Ddraw_wrap.h"
 
 constexpr int kScreenWidth = 640;
 constexpr int kScreenHeight = 480;
@@ -42,7 +45,12 @@ void CopyToSurface(void* destination, const void* source, int32_t pitch);
 // Four decimal digits in the top-left corner of vscreen.
 void DrawFrameRate(int32_t value);
 
-// Display state.
+// Display state. The surface globals are valid from a successful InitDisplay to ShutdownDisplay.
+extern DDraw_Wrap* ddraw;
+extern DDrawSurface_Wrap* primarySurface;  // flip chain in full screen
+extern DDrawSurface_Wrap* overlaySurface;  // windowed only
+extern DDrawSurface_Wrap* backSurface;     // where frames are written
+extern DDSURFACEDESC surfaceDesc;          // overlay creation and the presentation lock
 extern int32_t displayMode;              // 0 full screen, 1 windowed overlay, 2 none
 extern std::atomic<bool> displayBusy;    // set-up running: the frame timer stands still
 extern bool overlayDirty;
@@ -55,6 +63,3 @@ void PresentFrame();
 void PlaceOverlay(bool show, const RECT* destination);
 void ShutdownDisplay();
 void DestroyDisplay();
-
-// Until the DirectDraw display exists, tests reach the set-up failure through this switch.
-extern bool refuseDisplaySetUp;

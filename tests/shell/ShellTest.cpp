@@ -28,12 +28,10 @@ constexpr int kGo = 108, kQuit = 109, kWindowedBox = 110, kLoopBox = 111;
 class Shell : public ::testing::Test {
  protected:
   void SetUp() override {
-    refuseDisplaySetUp = false;
     refuseAudioStart = false;
   }
   void TearDown() override {
     vt::ResetHost();
-    refuseDisplaySetUp = false;
     refuseAudioStart = false;
   }
   // The Settings dialog is answered with GO unless other steps are given.
@@ -203,8 +201,10 @@ TEST_F(Shell, WindowedShowKeepsRunningWhenAnotherApplicationIsActive) {
 TEST_F(Shell, WindowedSetUpFailureShowsItsOwnText) {
   RecordedScenes recorded(AllScenes());
   RunUpTo(2, 1);
-  refuseDisplaySetUp = true;
   HostWindowed();
+  vt::DirectDrawFaults noOverlay;
+  noOverlay.noOverlay = true;
+  vt::InjectDirectDrawFaults(noOverlay);
   EXPECT_EQ(Run(), -1);
   const auto boxes = vt::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -317,9 +317,10 @@ TEST_F(Shell, PauseSceneLasts210TicksAndShowsNothingNew) {
 TEST_F(Shell, FirstFrameAfterThePauseOnlyFlipsThenTheVirtualScreenIsShown) {
   RecordedScenes recorded({0, 2});
   sceneLogs[0].endAfter = 1;
-  std::vector<uint32_t> shown;  // centre pixel of the window before each render of scene 2
+  std::vector<uint32_t> shown;  // centre pixel of the display before each render of scene 2
   sceneLogs[2].onRender = [&] {
-    shown.push_back(vt::WindowPixels().at(320, 240));
+    // Neutral grey stands for "nothing presented yet".
+    shown.push_back(vt::PresentedFrameCount() == 0 ? vt::kNeutralPixel : vt::DirectDrawDisplay().visible.at(320, 240));
     for (int i = 0; i < 640 * 480; ++i) vscreen[i] = 0xF800;  // full red in 5:6:5
   };
   Host();
@@ -588,9 +589,11 @@ TEST_P(ErrorExit, ShowsItsTextUnderErrorAndReturnsMinusOne) {
   const Failure& failure = GetParam();
   RecordedScenes recorded(AllScenes());
   RunUpTo(3, 2);
-  refuseDisplaySetUp = failure.display;
   refuseAudioStart = !failure.display;
   Host();
+  vt::DirectDrawFaults refusedMode;
+  refusedMode.refuseDisplayMode = failure.display;
+  vt::InjectDirectDrawFaults(refusedMode);
   EXPECT_EQ(Run(), -1);
   const auto boxes = vt::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
