@@ -1,0 +1,222 @@
+// Voice mixer: one dedicated loop per source format, direction and interpolation.
+#include "audio/Mixer.h"
+
+#include <cstring>
+#include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+inline int32_t Load8(uintptr_t p) { return *reinterpret_cast<const int8_t*>(p); }
+
+inline int32_t Load16(uintptr_t p) {
+  int16_t s;
+  std::memcpy(&s, reinterpret_cast<const void*>(p), 2);
+  return s;
+}
+
+inline int32_t Negate(int32_t x) { return static_cast<int32_t>(0u - static_cast<uint32_t>(x)); }
+
+[[maybe_unused]] inline int32_t Saturate(int32_t x) {
+  if (x > 32767) x = 32767;
+  if (x < -32768) x = -32768;
+  return x;
+}
+
+// Contributions are at most 16384 in size, so each fits the 16-bit lane of a saturating add.
+inline void AddFrame(uint8_t* out, int32_t left, int32_t right) {
+#if defined(__SSE2__)
+  int32_t frame;
+  std::memcpy(&frame, out, 4);
+  const int32_t add = static_cast<int32_t>((static_cast<uint32_t>(left) & 0xFFFF) |
+                                           static_cast<uint32_t>(right) << 16);
+  frame = _mm_cvtsi128_si32(_mm_adds_epi16(_mm_cvtsi32_si128(frame), _mm_cvtsi32_si128(add)));
+  std::memcpy(out, &frame, 4);
+#else
+  int16_t f[2];
+  std::memcpy(f, out, 4);
+  f[0] = static_cast<int16_t>(Saturate(f[0] + left));
+  f[1] = static_cast<int16_t>(Saturate(f[1] + right));
+  std::memcpy(out, f, 4);
+#endif
+}
+
+// Wide: 16-bit source; Stereo: two samples a source frame.
+template <bool Wide, bool Stereo, bool Backward, bool Interpolate>
+int MixRoutineImpl(MixerVoice& v, uint8_t*& cursor, int frames) {
+  constexpr int kSampleBytes = Wide ? 2 : 1;
+  constexpr int kFrameBytes = kSampleBytes * (Stereo ? 2 : 1);
+  constexpr int kGainShift = Wide ? 32 : 24;  // an 8-bit sample counts as sample x 256
+  constexpr int32_t kForwardMode = (Wide ? 3 : 1) + (Stereo ? 4 : 0);
+  constexpr int32_t kOppositeMode = Backward ? kForwardMode : kForwardMode + 1;
+
+  const uintptr_t limit = reinterpret_cast<uintptr_t>(
+      v.loopType == 0 ? (Backward ? v.sampleStart : v.sampleEnd)
+                      : (Backward ? v.loopStart : v.loopEnd));
+  if (frames <= 0) return frames;
+
+  uintptr_t pos = reinterpret_cast<uintptr_t>(v.position);
+  int64_t fraction = v.fraction;
+  const int64_t leftGain = v.leftGain;
+  const int64_t rightGain = v.rightGain;
+  uint8_t* out = cursor;
+
+  auto fetch = [](uintptr_t p) { return Wide ? Load16(p) : Load8(p); };
+
+  for (;;) {
+    // 64-bit step arithmetic: a step near 2^31 must not wrap into a backward jump.
+    const int64_t step = v.signedStep;
+    while (frames > 0) {
+      if (Backward ? pos <= limit : pos >= limit) break;
+      int32_t l = fetch(pos);
+      int32_t r = Stereo ? fetch(pos + kSampleBytes) : l;
+      if constexpr (Interpolate) {
+        const int32_t l1 = fetch(pos + kFrameBytes);
+        l += static_cast<int32_t>((static_cast<int64_t>(l1 - l) * fraction) >> 16);
+        if constexpr (Stereo) {
+          const int32_t r1 = fetch(pos + kFrameBytes + kSampleBytes);
+          r += static_cast<int32_t>((static_cast<int64_t>(r1 - r) * fraction) >> 16);
+        } else {
+          r = l;
+        }
+      }
+      AddFrame(out, static_cast<int32_t>((l * leftGain) >> kGainShift),
+               static_cast<int32_t>((r * rightGain) >> kGainShift));
+      const int64_t t = fraction + step;
+      pos += static_cast<uintptr_t>((t >> 16) * kFrameBytes);
+      fraction = t & 0xFFFF;
+      out += 4;
+      frames--;
+    }
+    v.position = reinterpret_cast<const uint8_t*>(pos);
+    v.fraction = static_cast<int32_t>(fraction);
+    cursor = out;
+    if (frames == 0) return 0;
+
+    switch (v.loopType) {
+      case 0:
+        v.playMode = 0;
+        return 0;
+      case 1: {
+        // The overshoot beyond the loop is dropped; the fraction is kept.
+        const uint8_t* restart = Backward ? v.loopEnd : v.loopStart;
+        pos = reinterpret_cast<uintptr_t>(restart);
+        v.position = restart;
+        // A loop of no length would restart for ever.
+        if (Backward ? pos <= limit : pos >= limit) return 0;
+        break;
+      }
+      case 2:
+        v.position = Backward ? v.loopStart : v.loopEnd;
+        v.signedStep = Negate(v.signedStep);
+        v.playMode = kOppositeMode;
+        return frames;
+      default:
+        return frames;
+    }
+  }
+}
+
+int MixNothing(MixerVoice&, uint8_t*&, int) { return 0; }
+
+template <bool Interpolate>
+constexpr MixRoutine kTable[9] = {
+    MixNothing,
+    MixRoutineImpl<false, false, false, Interpolate>,
+    MixRoutineImpl<false, false, true, Interpolate>,
+    MixRoutineImpl<true, false, false, Interpolate>,
+    MixRoutineImpl<true, false, true, Interpolate>,
+    MixRoutineImpl<false, true, false, Interpolate>,
+    MixRoutineImpl<false, true, true, Interpolate>,
+    MixRoutineImpl<true, true, false, Interpolate>,
+    MixRoutineImpl<true, true, true, Interpolate>,
+};
+
+constexpr MixRoutine kSilentTable[9] = {MixNothing, MixNothing, MixNothing,
+                                        MixNothing, MixNothing, MixNothing,
+                                        MixNothing, MixNothing, MixNothing};
+
+}  // namespace
+
+SoftwareMixer::SoftwareMixer(int count) {
+  voiceCount = count > 0 ? count : 0;
+  voices = voiceCount ? new (std::nothrow) MixerVoice[voiceCount] : nullptr;
+  if (!voices) {
+    voiceCount = 0;
+  } else {
+    resetVoices();
+  }
+  frameBytes = 1;
+  fillByte = 0;
+  setRoutines(kSilentTable);
+  setMode(MixModeSilent);
+  mixingVoice = -1;
+}
+
+SoftwareMixer::~SoftwareMixer() {
+  delete[] voices;
+  voices = nullptr;
+  voiceCount = 0;
+}
+
+void SoftwareMixer::resetVoices() {
+  if (voices) std::memset(voices, 0, sizeof(MixerVoice) * static_cast<size_t>(voiceCount));
+}
+
+bool SoftwareMixer::setMode(int mode) {
+  if (mode < 0 || mode > 20) return true;
+  fillByte = 0;
+  switch (mode) {
+    case MixModeSilent:
+      frameBytes = 1;
+      fillByte = static_cast<int8_t>(0x80);
+      setRoutines(kSilentTable);
+      return false;
+    case MixModeStereo:
+      frameBytes = 4;
+      setRoutines(kTable<false>);
+      return false;
+    case MixModeStereoInterpolated:
+      frameBytes = 4;
+      setRoutines(kTable<true>);
+      return false;
+    default:
+      return true;
+  }
+}
+
+void SoftwareMixer::setRoutines(const MixRoutine* table) {
+  for (int i = 0; i < 9; i++) routines[i] = table[i];
+}
+
+void SoftwareMixer::mix(uint8_t*& out, int frames, uint8_t clearFirst) {
+  mixingVoice = -1;
+  if (frames <= 0) return;
+  if (clearFirst) {
+    std::memset(out, static_cast<uint8_t>(fillByte), static_cast<size_t>(frames) * frameBytes);
+  }
+  for (int i = 0; i < voiceCount; i++) {
+    mixingVoice = i;
+    MixerVoice& v = voices[i];
+    if (v.playMode == 0) continue;
+    v.signedStep = (v.playMode & 1) ? v.step : Negate(v.step);
+    uint8_t* cursor = out;
+    int left = frames;
+    int previousCount = 0;
+    const uint8_t* previousCursor = nullptr;
+    while (left > 0) {
+      const uint32_t mode = static_cast<uint32_t>(v.playMode);
+      if (mode > 8) break;  // not a mode this mixer knows: treat as silent
+      left = routines[mode](v, cursor, left);
+      if (left == previousCount || cursor == previousCursor) break;
+      previousCount = left;
+      previousCursor = cursor;
+    }
+  }
+  mixingVoice = -2;
+  out += static_cast<size_t>(frames) * frameBytes;
+  mixingVoice = -1;
+}

@@ -1,0 +1,81 @@
+#include "RenderSong.h"
+
+#include <cstdio>
+#include <limits>
+
+#include "audio/Mixer.h"
+#include "player/Xmplayer.h"
+
+namespace xmrender {
+
+bool RenderFile(const char* path, const Options& options, Render& out) {
+  out = Render{};
+  XMMusicPlayer player;
+  if (player.LoadFile(path, nullptr)) return true;
+  player.SetMixRate(options.rate);
+  player.SetLooping(false);
+  SoftwareMixer mixer(player.channelCount);
+  mixer.setMode(options.plain ? MixModeStereo : MixModeStereoInterpolated);
+
+  const int64_t limit = options.seconds < 0
+                            ? std::numeric_limits<int64_t>::max()
+                            : static_cast<int64_t>(options.seconds * options.rate);
+  int64_t frames = 0;
+  // With looping off the song's last tick still plays in full after songEnded is set.
+  while (frames < limit && !(player.songEnded && player.samplesLeft == 0)) {
+    int chunk;
+    if (player.samplesLeft == 0) {
+      // A tick begins with this frame; it starts a row unless it repeats a delayed one.
+      if (options.positions && player.tick == 0 && player.patternDelay == -1)
+        out.rows.push_back({frames, player.order, player.row});
+      chunk = 1;
+    } else {
+      // The rest of the tick; tick length may have changed in the tick that just ran.
+      chunk = player.samplesLeft;
+    }
+    if (chunk > limit - frames) chunk = static_cast<int>(limit - frames);
+    out.pcm.resize(static_cast<size_t>(frames + chunk) * 2);
+    uint8_t* cursor = reinterpret_cast<uint8_t*>(out.pcm.data() + frames * 2);
+    player.Render(&mixer, cursor, chunk, nullptr, 1);
+    frames += chunk;
+  }
+  out.songEnded = player.songEnded != 0;
+  return false;
+}
+
+namespace {
+
+void Put32(std::FILE* f, uint32_t v) {
+  const uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
+  std::fwrite(b, 1, 4, f);
+}
+
+void Put16(std::FILE* f, uint16_t v) {
+  const uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
+  std::fwrite(b, 1, 2, f);
+}
+
+}  // namespace
+
+bool WriteWav(const char* path, const std::vector<int16_t>& pcm, int rate) {
+  std::FILE* f = std::fopen(path, "wb");
+  if (!f) return true;
+  const uint32_t dataBytes = static_cast<uint32_t>(pcm.size() * 2);
+  std::fwrite("RIFF", 1, 4, f);
+  Put32(f, 36 + dataBytes);
+  std::fwrite("WAVEfmt ", 1, 8, f);
+  Put32(f, 16);
+  Put16(f, 1);  // PCM
+  Put16(f, 2);
+  Put32(f, static_cast<uint32_t>(rate));
+  Put32(f, static_cast<uint32_t>(rate) * 4);
+  Put16(f, 4);
+  Put16(f, 16);
+  std::fwrite("data", 1, 4, f);
+  Put32(f, dataBytes);
+  for (int16_t s : pcm) Put16(f, static_cast<uint16_t>(s));
+  const bool failed = std::ferror(f) != 0;
+  return std::fclose(f) != 0 || failed;
+}
+
+}  // namespace xmrender
