@@ -26,7 +26,7 @@
 #define MISSING_ASSET(accessor) \
   Asset accessor() { return {nullptr, 0}; }
 
-MISSING_ASSET(SongImage)
+EMBED_ASSET(SongImage, vemoraSong, "song.xm")
 MISSING_ASSET(UpperLogoImage)
 MISSING_ASSET(LowerLogoImage)
 MISSING_ASSET(TitleImage)
