@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <climits>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,7 @@ namespace vt = vemora::testing;
 namespace {
 
 constexpr uint64_t kTickMs = 15;
+constexpr int kGo = 108, kQuit = 109, kWindowedBox = 110, kLoopBox = 111;
 
 class Shell : public ::testing::Test {
  protected:
@@ -33,11 +36,15 @@ class Shell : public ::testing::Test {
     refuseDisplaySetUp = false;
     refuseAudioStart = false;
   }
-  static void Host(vt::HeadlessOptions options = {}) {
+  // The Settings dialog is answered with GO unless other steps are given.
+  static void Host(vt::HeadlessOptions options = {}, std::vector<vt::DialogStep> dialog = {}) {
     options.timeLimitMs = 120 * 1000;
     options.limitAction = vt::LimitAction::Abort;
     vt::UseHeadlessHost(options);
+    if (dialog.empty()) dialog.push_back(vt::DialogStep::Press(kGo));
+    vt::AnswerNextDialog(dialog);
   }
+  static void HostWindowed() { Host({}, {vt::DialogStep::CheckBox(kWindowedBox), vt::DialogStep::Press(kGo)}); }
   static int Run() { return WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT); }
 
   // Scenes before `scene` end after `ticksEach` ticks; `scene` itself never ends.
@@ -108,6 +115,121 @@ TEST_F(Shell, QuitMessageInTheQueueEndsTheShow) {
   EXPECT_EQ(sceneLogs[2].ends, 0);
 }
 
+class QuitInSettings : public Shell, public ::testing::WithParamInterface<vt::DialogStep> {};
+
+TEST_P(QuitInSettings, EndsWithMinusOneAndNoWindow) {
+  RecordedScenes recorded(AllScenes());
+  Host({}, {GetParam()});
+  EXPECT_EQ(Run(), -1);
+  const auto dialogs = vt::Dialogs();
+  ASSERT_EQ(dialogs.size(), 1u);
+  EXPECT_EQ(dialogs[0].templateId, 1u);
+  EXPECT_EQ(dialogs[0].result, -1);
+  EXPECT_FALSE(vt::MainWindow().exists);
+  EXPECT_EQ(sceneLogs[0].starts, 0);
+  EXPECT_TRUE(vt::MessageBoxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Startup, QuitInSettings,
+                         ::testing::Values(vt::DialogStep::Press(kQuit), vt::DialogStep::CloseBox()));
+
+// The quit request reaches the window procedure inside the display set-up: the flood fills
+// the last pump of scene 0, so the request waits in the queue for the set-up's own pump.
+class QuitDuringDisplaySetUp : public Shell, public ::testing::WithParamInterface<UINT> {};
+
+TEST_P(QuitDuringDisplaySetUp, StillEndsTheShow) {
+  const UINT request = GetParam();
+  RecordedScenes recorded(AllScenes());
+  sceneLogs[0].endAfter = 5;
+  sceneLogs[0].onRender = [request] {
+    if (sceneLogs[0].received < 5) return;
+    for (int i = 0; i < 2001; ++i) PostMessageA(mainWindow, WM_USER + 1, 0, 0);
+    PostMessageA(mainWindow, request, request == WM_KEYDOWN ? VK_ESCAPE : 0, 0);
+  };
+  Host();
+  EXPECT_EQ(Run(), 0);
+  // One frame ran after the transition: the request was not taken before the set-up began.
+  EXPECT_EQ(frameCounter.load(), sceneLogs[0].renders + 1);
+  EXPECT_EQ(sceneLogs[0].ends, 0);
+  EXPECT_EQ(sceneLogs[1].starts, 0);
+  EXPECT_FALSE(vt::MainWindow().exists);
+  EXPECT_TRUE(vt::MessageBoxes().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(MainLoop, QuitDuringDisplaySetUp, ::testing::Values(WM_KEYDOWN, WM_CLOSE));
+
+TEST_F(Shell, WindowedRunUsesAFramedWindowThatTurnsBlackForTheOverlay) {
+  RecordedScenes recorded({0, 1});
+  sceneLogs[0].endAfter = 1;
+  vt::WindowState atStart, afterSetUp;
+  int cursorCount = -5;
+  int32_t modeAfterSetUp = -1;
+  sceneLogs[0].onStart = [&] {
+    atStart = vt::MainWindow();
+    cursorCount = vt::CursorDisplayCount();
+  };
+  sceneLogs[1].onStart = [&] {
+    afterSetUp = vt::MainWindow();
+    modeAfterSetUp = displayMode;
+  };
+  HostWindowed();
+  vt::KeyDown(200, VK_ESCAPE);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(atStart.style & ~(WS_VISIBLE | WS_MINIMIZE | WS_MAXIMIZE), static_cast<DWORD>(WS_POPUP | WS_OVERLAPPEDWINDOW));
+  EXPECT_EQ(atStart.background, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  EXPECT_EQ(atStart.windowRect.right - atStart.windowRect.left, 640);
+  EXPECT_EQ(atStart.windowRect.bottom - atStart.windowRect.top, 480);
+  EXPECT_FALSE(atStart.maximised);
+  EXPECT_EQ(cursorCount, 0);
+  EXPECT_EQ(afterSetUp.background, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EXPECT_EQ(modeAfterSetUp, 1);
+}
+
+TEST_F(Shell, WindowedShowKeepsRunningWhenAnotherApplicationIsActive) {
+  RecordedScenes recorded(AllScenes());
+  RunUpTo(2, 1);
+  bool minimised = false;
+  sceneLogs[2].onUpdate = [&] { minimised = minimised || vt::MainWindow().minimised; };
+  HostWindowed();
+  vt::Activate(1000, false);
+  vt::KeyDown(2000, VK_ESCAPE);
+  EXPECT_EQ(Run(), 0);
+  int whileAway = 0;
+  for (int64_t t : sceneLogs[2].updateTimes) whileAway += t > 1000;
+  EXPECT_GE(whileAway, 60);
+  EXPECT_FALSE(minimised);
+}
+
+TEST_F(Shell, WindowedSetUpFailureShowsItsOwnText) {
+  RecordedScenes recorded(AllScenes());
+  RunUpTo(2, 1);
+  refuseDisplaySetUp = true;
+  HostWindowed();
+  EXPECT_EQ(Run(), -1);
+  const auto boxes = vt::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "init windowed failed");
+  EXPECT_EQ(boxes[0].caption, "Error");
+}
+
+TEST_F(Shell, ScenesComputeWithRoundingTowardZeroAndTheCallerGetsItsModeBack) {
+  RecordedScenes recorded({0});
+  int mode = -1;
+  uint32_t twoThirds = 0;
+  sceneLogs[0].onUpdate = [&] {
+    mode = std::fegetround();
+    volatile float two = 2.0f, three = 3.0f;
+    const float q = two / three;
+    std::memcpy(&twoThirds, &q, 4);
+  };
+  Host();
+  vt::KeyDown(100, VK_ESCAPE);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(mode, FE_TOWARDZERO);
+  EXPECT_EQ(twoThirds, 0x3F2AAAAAu);  // round to nearest would give 0x3F2AAAAB
+  EXPECT_EQ(std::fegetround(), FE_TONEAREST);
+}
+
 // --- Scene sequence
 
 TEST_F(Shell, ScenesFollowInOrderAndReturnFromFourteenToTwoWithTheSongRestarted) {
@@ -141,6 +263,26 @@ TEST_F(Shell, ScenesFollowInOrderAndReturnFromFourteenToTwoWithTheSongRestarted)
   EXPECT_EQ(seekAtFirstScene2, 0);
   EXPECT_EQ(seekAtSecondScene2, 1);
 }
+
+class CreditsScene : public Shell, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CreditsScene, EndThePassOnlyWhenTheShowLoops) {
+  const bool loop = GetParam();
+  std::vector<int> recordedScenes;
+  for (int n = 0; n < 14; ++n) recordedScenes.push_back(n);
+  RecordedScenes recorded(recordedScenes);
+  for (int n = 0; n < 14; ++n) sceneLogs[n].endAfter = 1;
+  std::vector<vt::DialogStep> dialog;
+  if (loop) dialog.push_back(vt::DialogStep::CheckBox(kLoopBox));
+  dialog.push_back(vt::DialogStep::Press(kGo));
+  Host({}, dialog);
+  vt::KeyDown(14 * kTickMs + 5000, VK_ESCAPE);
+  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(loopDemo, loop);
+  EXPECT_EQ(sceneLogs[2].starts, loop ? 2 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sequence, CreditsScene, ::testing::Bool());
 
 TEST_F(Shell, SceneZeroDissolvesTheWindowToBlackInAbout142Ticks) {
   RecordedScenes recorded({1});
