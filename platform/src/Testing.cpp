@@ -1,6 +1,7 @@
 // testing.h: host choice, scripted input and read-back for tests and tools.
 #include "testing.h"
 
+#include "Audio.h"
 #include "Dialog.h"
 #include "HeadlessHost.h"
 #include "SdlHost.h"
@@ -40,6 +41,7 @@ void ResetLocked() {
   ++state.generation;
   ResetWindows();
   ResetDialogs();
+  ResetAudioTestState();
 }
 
 }  // namespace
