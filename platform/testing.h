@@ -61,7 +61,8 @@ void Close(std::uint64_t atMs);
 
 // --- Dialogs (DialogBoxParamA). Each call scripts the next dialog that opens: after
 // WM_INITDIALOG the steps run in order until EndDialog; an unanswered dialog gets Enter
-// (WM_COMMAND IDOK), then WM_CLOSE, and returns -1 if it still has not ended.
+// (WM_COMMAND of the default button: IDOK unless DM_SETDEFID chose another), then WM_CLOSE,
+// and returns -1 if it still has not ended.
 struct DialogStep {
   enum class Kind { Check, Uncheck, Press, Close };
   Kind kind;

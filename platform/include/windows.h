@@ -477,6 +477,9 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND dialog, UINT message, WPARAM wParam, LPA
 #define BST_CHECKED 0x0001
 #define BST_INDETERMINATE 0x0002
 #define BN_CLICKED 0
+#define DM_GETDEFID (WM_USER + 0)
+#define DM_SETDEFID (WM_USER + 1)
+#define DC_HASDEFID 0x534B
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner, DLGPROC procedure,
                                LPARAM initParam);

@@ -1,8 +1,8 @@
 #include "Core.h"
 
+#include <cfenv>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "Host.h"
 #include "Window.h"
@@ -194,6 +194,9 @@ void RunThread(Thread* thread) {
     Bind(thread);
     CurrentHost().Enter(held, *thread);
   }
+  // A Win32 thread starts with the default floating-point control; a POSIX thread would
+  // inherit the creator's (e.g. the shell's rounding toward zero).
+  std::fesetenv(FE_DFL_ENV);
   DWORD code = thread->start(thread->parameter);
   std::unique_lock<std::mutex> held(Global().lock);
   Object* object = thread->object;

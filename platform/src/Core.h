@@ -110,7 +110,7 @@ DWORD WaitFor(const HANDLE* handles, DWORD count, bool all, DWORD wakeMask, DWOR
 bool TrySatisfy(Thread& thread, DWORD& result);
 bool HasInput(const Thread& thread, DWORD wakeMask);
 
-// Thread bodies start here; `Finish` marks the record exited.
+// The OS thread of every CreateThread: waits for the host, runs the start routine, signals the handle.
 void RunThread(Thread* thread);
 
 }  // namespace vemora::platform

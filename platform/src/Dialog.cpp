@@ -11,10 +11,11 @@ constexpr std::uintptr_t kDialogBase = 0x00080000;
 struct Dialog {
   testing::DialogRecord record;
   DLGPROC procedure;
+  int defaultButton = IDOK;  // what Enter presses
 };
 
-std::vector<Dialog*> dialogs;  // never reused: a stale handle stays invalid
-std::vector<Dialog*> retired;  // handles of an earlier run (kept, never freed)
+std::vector<Dialog*>& dialogs = *new std::vector<Dialog*>;  // a stale handle stays invalid
+std::vector<Dialog*>& retired = *new std::vector<Dialog*>;  // dialogs of an earlier run, never freed
 std::deque<std::vector<testing::DialogStep>> answers;
 
 Dialog* LookupDialog(HWND hwnd) {
@@ -39,6 +40,24 @@ void ResetDialogs() {
   retired.insert(retired.end(), dialogs.begin(), dialogs.end());
   dialogs.clear();
   answers.clear();
+}
+
+bool SendToDialog(std::unique_lock<std::mutex>& held, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                  LRESULT& result) {
+  Dialog* dialog = LookupDialog(hwnd);
+  if (dialog == nullptr) return false;
+  if (message == DM_SETDEFID) {
+    dialog->defaultButton = static_cast<int>(wParam);
+    result = TRUE;
+  } else if (message == DM_GETDEFID) {
+    result = MAKELRESULT(dialog->defaultButton, DC_HASDEFID);
+  } else {
+    DLGPROC procedure = dialog->procedure;
+    held.unlock();
+    result = procedure(hwnd, message, wParam, lParam);
+    held.lock();
+  }
+  return true;
 }
 
 }  // namespace vemora::platform
@@ -89,8 +108,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
         break;
     }
   }
-  // Unanswered: Enter (the default button, IDOK), then closing the box.
-  if (!dialog->record.ended) send(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  // Unanswered: Enter (the default button), then closing the box.
+  if (!dialog->record.ended) send(WM_COMMAND, MAKEWPARAM(dialog->defaultButton, BN_CLICKED), 0);
   if (!dialog->record.ended) close();
   if (!dialog->record.ended) {
     dialog->record.ended = true;

@@ -1,5 +1,6 @@
 // The per-thread message queue: posting, peeking, waiting, dispatching, default handling.
 #include "Core.h"
+#include "Dialog.h"
 #include "Host.h"
 #include "Window.h"
 
@@ -88,6 +89,8 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   std::unique_lock<std::mutex> held(Global().lock);
   Self(held);
   Window* window = LookupWindow(hwnd);
+  LRESULT result = 0;
+  if (window == nullptr && SendToDialog(held, hwnd, message, wParam, lParam, result)) return result;
   if (window == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;

@@ -23,7 +23,7 @@ struct Timer {
   bool killedBySelf;
 };
 
-std::map<UINT, Timer*> timers;  // guarded by the platform lock
+std::map<UINT, Timer*>& timers = *new std::map<UINT, Timer*>;  // guarded by the platform lock
 UINT nextTimerId = 1;
 
 void Free(Timer* timer) {

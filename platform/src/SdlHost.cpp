@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -119,7 +120,7 @@ class SdlHost final : public Host {
     if (self.index != 0) return;
     SDL_Event event;
     while (SDL_PollEvent(&event)) Translate(event);
-    Present(false);
+    Present(held, false);
   }
 
   void WindowCreated(Window& window) override {
@@ -150,14 +151,18 @@ class SdlHost final : public Host {
         SDL_MinimizeWindow(data->window);
         break;
       case ShowState::Maximised:
-        // A maximised pop-up covers the screen: desktop full screen.
-        if (popup)
-          SDL_SetWindowFullscreen(data->window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-        else
+        // A maximised pop-up is a borderless window over the whole screen, placed by hand:
+        // that works with or without a window manager.
+        if (popup) {
+          RECT client = ClientRect(window);
+          SDL_SetWindowPosition(data->window, window.rect.left, window.rect.top);
+          SDL_SetWindowSize(data->window, std::max<int>(1, client.right), std::max<int>(1, client.bottom));
+          SDL_RaiseWindow(data->window);
+        } else {
           SDL_MaximizeWindow(data->window);
+        }
         break;
       case ShowState::Normal: {
-        SDL_SetWindowFullscreen(data->window, 0);
         SDL_RestoreWindow(data->window);
         RECT client = ClientRect(window);
         RECT nc = NonClient(window.style);
@@ -233,11 +238,18 @@ class SdlHost final : public Host {
           case SDL_WINDOWEVENT_CLOSE: InputClose(); break;
           case SDL_WINDOWEVENT_FOCUS_GAINED: InputActivate(true); break;
           case SDL_WINDOWEVENT_FOCUS_LOST: InputActivate(false); break;
-          case SDL_WINDOWEVENT_MOVED: InputMove(event.window.data1 - nc.left, event.window.data2 - nc.top); break;
-          case SDL_WINDOWEVENT_SIZE_CHANGED:
-            if (window->show != ShowState::Minimised)
+          // SDL reports the sizes and places it was told to take too: only real changes count.
+          case SDL_WINDOWEVENT_MOVED:
+            if (event.window.data1 - nc.left != window->rect.left || event.window.data2 - nc.top != window->rect.top)
+              InputMove(event.window.data1 - nc.left, event.window.data2 - nc.top);
+            break;
+          case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            RECT client = ClientRect(*window);
+            if (window->show != ShowState::Minimised &&
+                (event.window.data1 != client.right || event.window.data2 != client.bottom))
               InputSize(event.window.data1 + nc.left + nc.right, event.window.data2 + nc.top + nc.bottom);
             break;
+          }
           case SDL_WINDOWEVENT_MINIMIZED: InputMinimise(); break;
           case SDL_WINDOWEVENT_RESTORED: InputRestore(); break;
           case SDL_WINDOWEVENT_EXPOSED:
@@ -253,8 +265,9 @@ class SdlHost final : public Host {
     translating_ = false;
   }
 
-  // Shows the window's pixels, at most every kPresentIntervalUs unless forced.
-  void Present(bool force) {
+  // Shows the window's pixels, at most every kPresentIntervalUs unless forced. The pixels are
+  // copied under the lock; SDL draws without it, so that other threads are not held up.
+  void Present(std::unique_lock<std::mutex>& held, bool force) {
     std::uint64_t now = NowUs();
     if (!force && now - lastPresent_ < kPresentIntervalUs) return;
     Window* window = TargetWindow();
@@ -262,21 +275,26 @@ class SdlHost final : public Host {
     auto* data = static_cast<SdlWindow*>(window->hostData);
     if (data->renderer == nullptr || window->pixelWidth == 0 || window->pixelHeight == 0) return;
     if (data->presentedVersion == window->pixelVersion && data->presentedVersion != 0) return;
-    if (data->texture == nullptr || data->textureWidth != window->pixelWidth ||
-        data->textureHeight != window->pixelHeight) {
-      if (data->texture != nullptr) SDL_DestroyTexture(data->texture);
-      data->texture = SDL_CreateTexture(data->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                        window->pixelWidth, window->pixelHeight);
-      data->textureWidth = window->pixelWidth;
-      data->textureHeight = window->pixelHeight;
-    }
-    if (data->texture == nullptr) return;
-    SDL_UpdateTexture(data->texture, nullptr, window->pixels.data(), window->pixelWidth * 4);
-    SDL_RenderClear(data->renderer);
-    SDL_RenderCopy(data->renderer, data->texture, nullptr, nullptr);
-    SDL_RenderPresent(data->renderer);
+    int width = window->pixelWidth;
+    int height = window->pixelHeight;
+    staging_.assign(window->pixels.begin(), window->pixels.end());
     data->presentedVersion = window->pixelVersion;
     lastPresent_ = now;
+    held.unlock();
+    if (data->texture == nullptr || data->textureWidth != width || data->textureHeight != height) {
+      if (data->texture != nullptr) SDL_DestroyTexture(data->texture);
+      data->texture =
+          SDL_CreateTexture(data->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+      data->textureWidth = width;
+      data->textureHeight = height;
+    }
+    if (data->texture != nullptr) {
+      SDL_UpdateTexture(data->texture, nullptr, staging_.data(), width * 4);
+      SDL_RenderClear(data->renderer);
+      SDL_RenderCopy(data->renderer, data->texture, nullptr, nullptr);
+      SDL_RenderPresent(data->renderer);
+    }
+    held.lock();
   }
 
   Clock::time_point start_;
@@ -285,13 +303,39 @@ class SdlHost final : public Host {
   std::condition_variable changed_;
   std::uint64_t lastPresent_ = 0;
   bool translating_ = false;
+  std::vector<std::uint32_t> staging_;
 };
 
 }  // namespace
 
+// SDL falls back to drivers that show nothing (offscreen, dummy); those count as no display.
+static bool StartVideo(std::string& failures) {
+  if (SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr) {  // chosen explicitly: take it as it is
+    if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
+    failures = SDL_GetError();
+    return false;
+  }
+  if (SDL_Init(0) != 0) {
+    failures = SDL_GetError();
+    return false;
+  }
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    std::string name = SDL_GetVideoDriver(i);
+    if (name == "offscreen" || name == "dummy" || name == "evdev") continue;
+    // Without a compositor to name, the Wayland client library only prints a complaint.
+    if (name == "wayland" && std::getenv("WAYLAND_DISPLAY") == nullptr) continue;
+    if (SDL_VideoInit(name.c_str()) == 0) return true;
+    failures += (failures.empty() ? "" : ", ") + std::string(SDL_GetError());
+  }
+  if (failures.empty()) failures = "no video driver";
+  SDL_Quit();
+  return false;
+}
+
 Host* CreateSdlHost(std::string* error) {
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    if (error != nullptr) *error = SDL_GetError();
+  std::string failures;
+  if (!StartVideo(failures)) {
+    if (error != nullptr) *error = failures;
     return nullptr;
   }
   return new SdlHost;

@@ -14,9 +14,9 @@ using namespace vemora::platform;
 namespace {
 
 // Blocked threads of an old run may still refer to these; they are kept, never freed.
-std::vector<Host*> retiredHosts;
-std::vector<Thread*> retiredThreads;
-std::vector<Object*> retiredObjects;
+std::vector<Host*>& retiredHosts = *new std::vector<Host*>;
+std::vector<Thread*>& retiredThreads = *new std::vector<Thread*>;
+std::vector<Object*>& retiredObjects = *new std::vector<Object*>;
 
 HeadlessHost& Headless() {
   auto* host = dynamic_cast<HeadlessHost*>(Global().host);

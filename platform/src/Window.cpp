@@ -15,8 +15,9 @@ constexpr std::uintptr_t kWindowBase = 0x00010000;
 constexpr int kFrame = 4;     // sizing frame on each side
 constexpr int kCaption = 19;  // caption bar below the top frame
 
-std::vector<WindowClass*> classes;
-std::vector<Window*> windows;
+// Never destroyed: records outlive the run that made them (see ResetWindows).
+std::vector<WindowClass*>& classes = *new std::vector<WindowClass*>;
+std::vector<Window*>& windows = *new std::vector<Window*>;
 int cursorCount = 0;
 UINT activeWindow = 0;
 bool keyDown[256];

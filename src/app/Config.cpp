@@ -64,6 +64,8 @@ bool ShowSettingsDialog() {
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
+      // GO is the resource's default button already; hosts without the resource learn it here.
+      SendMessageA(dialog, DM_SETDEFID, 108, 0);
       CheckDlgButton(dialog, 104, stereo ? BST_CHECKED : BST_UNCHECKED);
       CheckDlgButton(dialog, 105, interpolation ? BST_CHECKED : BST_UNCHECKED);
       break;

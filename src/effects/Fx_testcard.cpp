@@ -66,6 +66,8 @@ void TestcardRender() {
   const int width = scene >= 10 ? 7 * scale : 3 * scale;
   int left = (kScreenWidth - width) / 2;
   const int top = (kScreenHeight - 5 * scale) / 2;
+  for (int y = top - scale; y < top + 6 * scale; ++y)
+    for (int x = left - scale; x < left + width + scale; ++x) vscreen[y * kScreenWidth + x] = greyRamp[12];
   if (scene >= 10) {
     DrawBigDigit(scene / 10, left, top, scale);
     left += 4 * scale;

@@ -24,6 +24,7 @@ void ShellMainLoop(benchmark::State& state) {
     vt::HeadlessOptions options;
     options.timeLimitMs = 0;
     vt::UseHeadlessHost(options);
+    vt::AnswerNextDialog({vt::DialogStep::Press(108)});
     vt::KeyDown(static_cast<uint64_t>(framesPerRun) * 15 + 7, VK_ESCAPE);
     const int rc = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
     vt::ResetHost();

@@ -1,5 +1,6 @@
 // Events, waits, threads and clocks on the headless host.
 #include <atomic>
+#include <cfenv>
 
 #include "Fixture.h"
 
@@ -156,6 +157,19 @@ TEST_F(Threads, TerminatedThreadIsNeverResumedAndGetsTheGivenCode) {
   DWORD code = 0;
   GetExitCodeThread(thread, &code);
   EXPECT_EQ(code, 7u);
+}
+
+DWORD WINAPI RoundingMode(LPVOID) { return static_cast<DWORD>(std::fegetround()); }
+
+TEST_F(Threads, StartWithTheDefaultRoundingModeWhateverTheCreatorUses) {
+  ASSERT_EQ(std::fesetround(FE_TOWARDZERO), 0);
+  HANDLE thread = CreateThread(nullptr, 0, RoundingMode, nullptr, 0, nullptr);
+  WaitForSingleObject(thread, INFINITE);
+  DWORD mode = 0;
+  GetExitCodeThread(thread, &mode);
+  EXPECT_EQ(static_cast<int>(mode), FE_TONEAREST);
+  EXPECT_EQ(std::fegetround(), FE_TOWARDZERO) << "the creator keeps its own";
+  std::fesetround(FE_TONEAREST);
 }
 
 TEST_F(Threads, PriorityIsKeptAndInvalidValuesRefused) {

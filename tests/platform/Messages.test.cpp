@@ -132,6 +132,23 @@ TEST_F(Windows, MinimiseAndRestoreSendTheirSizeKinds) {
   EXPECT_EQ(LOWORD(Log().back().lParam), 632);
 }
 
+TEST_F(Windows, SetWindowPosMovesAndSizesWithTheirMessages) {
+  HWND hwnd = MakeWindow(WS_POPUP);
+  Log().clear();
+  SetWindowPos(hwnd, HWND_TOP, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  EXPECT_EQ(Messages({WM_SIZE, WM_MOVE}), (std::vector<UINT>{WM_MOVE}));
+  SetWindowPos(hwnd, HWND_TOP, 0, 0, 320, 200, SWP_NOMOVE | SWP_NOZORDER);
+  RECT outer;
+  GetWindowRect(hwnd, &outer);
+  EXPECT_EQ(outer.left, 10);
+  EXPECT_EQ(outer.top, 20);
+  EXPECT_EQ(outer.right, 330);
+  EXPECT_EQ(outer.bottom, 220);
+  EXPECT_EQ(Log().back().message, static_cast<UINT>(WM_SIZE));
+  EXPECT_EQ(Log().back().lParam, MAKELPARAM(320, 200));
+  EXPECT_EQ(vt::WindowPixels().width, 320) << "the pixels follow the client size";
+}
+
 TEST_F(Windows, DefWindowProcClosesByDestroying) {
   HWND hwnd = MakeWindow(WS_POPUP);
   SendMessageA(hwnd, WM_CLOSE, 0, 0);

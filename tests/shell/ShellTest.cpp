@@ -310,6 +310,24 @@ TEST_F(Shell, PauseSceneLasts210TicksAndShowsNothingNew) {
   EXPECT_EQ(sceneLogs[2].startTick, 1 + 210);
 }
 
+TEST_F(Shell, FirstFrameAfterThePauseOnlyFlipsThenTheVirtualScreenIsShown) {
+  RecordedScenes recorded({0, 2});
+  sceneLogs[0].endAfter = 1;
+  std::vector<uint32_t> shown;  // centre pixel of the window before each render of scene 2
+  sceneLogs[2].onRender = [&] {
+    shown.push_back(vt::WindowPixels().at(320, 240));
+    for (int i = 0; i < 640 * 480; ++i) vscreen[i] = 0xF800;  // full red in 5:6:5
+  };
+  Host();
+  vt::KeyDown(15 * (1 + 210 + 3) + 7, VK_ESCAPE);
+  EXPECT_EQ(Run(), 0);
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0], vt::kNeutralPixel);  // nothing was presented during scenes 0 and 1
+  EXPECT_EQ(shown[1], 0u);                 // the pause left its frame in the back surface: a flip only
+  EXPECT_EQ(shown[2] & 0x00FFFF, 0u);      // then the virtual screen, red
+  EXPECT_GE(shown[2] >> 16, 0xF8u);
+}
+
 TEST_F(Shell, DissolveIsTheSameForTheSameClockAndDiffersForAnother) {
   auto dissolveOf = [this](int64_t epoch) {
     RecordedScenes recorded({1});

@@ -103,14 +103,6 @@ TEST(CopyToSurface, WidePitchCopiesRowsAndLeavesTheGapUntouched) {
   }
 }
 
-TEST(CopyToSurface, TightPitchIsOneBlock) {
-  std::vector<uint16_t> source(kScreenWidth * kScreenHeight);
-  for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint16_t>(i);
-  std::vector<uint16_t> surface(kScreenWidth * kScreenHeight, 0);
-  CopyToSurface(surface.data(), source.data(), 1280);
-  EXPECT_EQ(surface, source);
-}
-
 class FrameRate : public testing::Test {
  protected:
   void SetUp() override {
@@ -169,16 +161,6 @@ TEST_F(FrameRate, PixelsAreRawWhiteAndBlack) {
 TEST_F(FrameRate, NegativeValueStaysInsideTheFont) {
   DrawFrameRate(-1);
   for (int k = 0; k < 4; ++k) EXPECT_NE(DigitAt(k), -1);
-}
-
-TEST(DigitFont, GlyphRowsAsDrawn) {
-  // Rows of 3 bits, left pixel highest.
-  const int rows[10][5] = {{7, 5, 5, 5, 7}, {2, 2, 2, 2, 2}, {7, 1, 7, 4, 7}, {7, 1, 7, 1, 7}, {5, 5, 7, 1, 1},
-                           {7, 4, 7, 1, 7}, {7, 4, 7, 5, 7}, {7, 1, 1, 1, 1}, {7, 5, 7, 5, 7}, {7, 5, 7, 1, 7}};
-  for (int d = 0; d < 10; ++d)
-    for (int y = 0; y < 5; ++y)
-      for (int x = 0; x < 3; ++x)
-        EXPECT_EQ(digitFont[d * 15 + y * 3 + x], (rows[d][y] >> (2 - x)) & 1 ? 0xFFFF : 0x0000) << d << " " << y << " " << x;
 }
 
 }  // namespace
