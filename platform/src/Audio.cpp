@@ -23,7 +23,13 @@ void ResetAudioTestState() {
   std::lock_guard<std::mutex> guard(state.lock);
   state.faults = AudioFaults{};
   state.headlessDevices = {"Virtual output"};
-  state.recordings.clear();  // left allocated: see above
+  for (AudioRecording* recording : state.recordings) {
+    if (recording->closed)
+      delete recording;
+    else
+      state.retired.push_back(recording);  // a device of an abandoned run may still append
+  }
+  state.recordings.clear();
 }
 
 bool TakeFault(int AudioFaults::*counter) {
@@ -93,6 +99,9 @@ class HeadlessDevice final : public AudioDevice {
     WaitForSingleObject(thread_, INFINITE);
     CloseHandle(thread_);
     CloseHandle(wake_);
+    AudioTestState& state = AudioTest();
+    std::lock_guard<std::mutex> guard(state.lock);
+    recording_->closed = true;
   }
 
  private:

@@ -49,6 +49,7 @@ struct AudioRecording {
   AudioFormatInfo format{};
   std::vector<std::uint8_t> bytes;
   std::uint64_t underruns = 0;
+  bool closed = false;  // its device has ended: nothing appends any more
 };
 
 struct AudioFaults {
@@ -64,7 +65,8 @@ struct AudioTestState {
   std::mutex lock;  // taken alone, never while another platform lock is needed
   AudioFaults faults;
   std::vector<std::string> headlessDevices{"Virtual output"};
-  std::vector<AudioRecording*> recordings;  // never freed while a device may append
+  std::vector<AudioRecording*> recordings;
+  std::vector<AudioRecording*> retired;  // of earlier runs, their devices still open
 };
 AudioTestState& AudioTest();
 void ResetAudioTestState();
