@@ -283,6 +283,7 @@ void ApplyRequests(const XMMusicPlayer& p, ChannelState& c, MixerVoice& voice, u
       voice.sampleStart == c.sample->data) {
     const SampleRecord& s = *c.sample;
     const int64_t playable = s.end - s.data;
+    // The voice's fraction is left alone: a restart moves whole frames only.
     voice.position = s.data + (c.sampleOffset >= 0 && c.sampleOffset < playable ? c.sampleOffset : 0);
   }
   if (requests & RequestVolume) {

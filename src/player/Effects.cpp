@@ -162,6 +162,7 @@ uint32_t ExtendedFirstTick(TickContext& context, ChannelState& c, int x, int y) 
       AddPeriod(c, 4 * y);
       return RequestFrequency;
     case 0x4:
+      // One waveform for the whole player: any channel's E4y changes every channel's vibrato.
       p.vibratoControl = y & 4;
       p.vibratoTable = waveformTables[y & 3];
       return 0;

@@ -104,11 +104,29 @@ SampleHeader ReadSampleHeader(const Reader& in, uint64_t at) {
   return h;
 }
 
+// Bytes a sample keeps: whole frames of its stored length. Data that the image's end cuts off
+// plays as silence, as long as the silence of the whole song stays within the image's own size;
+// beyond that the sample ends where the image does, so stored lengths cannot demand gigabytes.
+uint64_t KeptLength(const SampleHeader& h, uint64_t present, uint64_t& silenceBudget) {
+  uint64_t length = h.length;
+  if (length > present) {
+    const uint64_t missing = length - present;
+    if (missing <= silenceBudget && length <= INT_MAX / 2) {
+      silenceBudget -= missing;
+    } else {
+      length = present;
+    }
+  }
+  return (h.type & 0x10) ? length & ~uint64_t{1} : length;
+}
+
 // Decodes the delta PCM of one sample into its record; `present` bytes are inside the image.
-void PlaceSample(const Reader& in, uint64_t dataAt, uint64_t present, const SampleHeader& h,
-                 SampleRecord& s, int32_t& memoryUsed) {
+void PlaceSample(const Reader& in, uint64_t dataAt, uint64_t present, uint64_t length,
+                 const SampleHeader& h, SampleRecord& s, int32_t& memoryUsed) {
   const int bpf = (h.type & 0x10) ? 2 : 1;
   s.bytesPerFrame = bpf;
+  if (length == 0) return;  // format 0: an empty sample
+
   s.format = bpf == 2 ? 3 : 1;
   s.volume = h.volume > 64 ? 64 : h.volume;
   s.panning = h.panning;
@@ -116,17 +134,11 @@ void PlaceSample(const Reader& in, uint64_t dataAt, uint64_t present, const Samp
   s.relativeNote = h.relativeNote;
   const int loopBits = h.type & 3;
   s.loopType = loopBits == 3 ? 0 : loopBits;
-
-  // Data cut by the image's end keeps only what is there; whole frames only.
-  uint64_t length = h.length < present ? h.length : present;
-  length -= length % bpf;
-  if (length == 0) {
-    s.format = 0;
-    return;
-  }
   uint8_t* data = static_cast<uint8_t*>(xmLoaderAllocate(length + 3 * bpf, 1));
   if (!data) return;
-  std::memset(data + length, 0, 3 * bpf);
+  uint64_t decoded = length < present ? length : present;
+  decoded -= decoded % bpf;
+  std::memset(data + decoded, 0, length - decoded + 3 * bpf);
   AddMemory(memoryUsed, length);
   s.data = data;
   s.length = static_cast<int32_t>(length);
@@ -140,16 +152,16 @@ void PlaceSample(const Reader& in, uint64_t dataAt, uint64_t present, const Samp
   s.loopStart = data + loopStart;
   s.loopEnd = data + loopEnd;
 
-  const uint8_t* src = in.At(dataAt);
+  const uint8_t* src = decoded ? in.At(dataAt) : nullptr;
   if (bpf == 1) {
     int8_t acc = 0;
-    for (uint64_t i = 0; i < length; i++) {
+    for (uint64_t i = 0; i < decoded; i++) {
       acc = static_cast<int8_t>(acc + static_cast<int8_t>(src[i]));
       data[i] = static_cast<uint8_t>(acc);
     }
   } else {
     uint16_t acc = 0;
-    for (uint64_t i = 0; i < length; i += 2) {
+    for (uint64_t i = 0; i < decoded; i += 2) {
       acc = static_cast<uint16_t>(acc + (src[i] | src[i + 1] << 8));
       data[i] = static_cast<uint8_t>(acc);
       data[i + 1] = static_cast<uint8_t>(acc >> 8);
@@ -323,6 +335,7 @@ bool XMMusicPlayer::ParseImage(SongInfo** info) {
   InstrumentLayout layout[kMaxInstruments] = {};
   uint64_t sampleHeadersRead = 0;
   uint64_t infoDataBytes = 0;
+  uint64_t silenceBudget = in.size();
   for (int i = 0; i < instrumentTotal; i++) {
     if (!in.Has(at, 29)) return fail();
     layout[i].header = at;
@@ -373,10 +386,9 @@ bool XMMusicPlayer::ParseImage(SongInfo** info) {
     for (uint32_t k = 0; k < count; k++) {
       const SampleHeader h = ReadSampleHeader(in, headers + k * sampleHeaderSize);
       const uint64_t present = data < in.size() ? in.size() - data : 0;
-      uint64_t kept = h.length < present ? h.length : present;
-      if (h.type & 0x10) kept &= ~uint64_t{1};
+      const uint64_t kept = KeptLength(h, present, silenceBudget);
       if (record) {
-        PlaceSample(in, data, present, h, record->samples[k], memoryUsed);
+        PlaceSample(in, data, present, kept, h, record->samples[k], memoryUsed);
       }
       infoDataBytes += (kept + 255) / 256;
       data += h.length;

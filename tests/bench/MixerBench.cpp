@@ -58,8 +58,8 @@ void BM_MixerRoutine(benchmark::State& state) {
     m.mix(cursor, kBlock, 1);
     benchmark::DoNotOptimize(out.data());
   }
-  state.counters["ns_per_voice_frame"] = benchmark::Counter(
-      voices * kBlock * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
+  state.counters["time_per_voice_frame"] = benchmark::Counter(
+      voices * kBlock, benchmark::Counter::kIsIterationInvariantRate |
                                   benchmark::Counter::kInvert);
   state.SetLabel(std::string(wide ? "16-bit" : "8-bit") + (interpolated ? " interpolated" : " plain") +
                  (loopType == 2 ? " ping-pong" : " forward"));
@@ -79,8 +79,8 @@ void BM_Mixer32VoicesInterpolated44100(benchmark::State& state) {
     benchmark::DoNotOptimize(out.data());
   }
   // 70 blocks make a second of output.
-  state.counters["cpu_ms_per_second"] = benchmark::Counter(
-      1.0 / 70000.0, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+  state.counters["cpu_per_second_of_output"] = benchmark::Counter(
+      1.0 / 70, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_Mixer32VoicesInterpolated44100);
 

@@ -109,8 +109,9 @@ TEST(Loader, RefusesPatternsLongerThan1024Rows) {
   EXPECT_TRUE(Load(img)->failed);
 }
 
-// Any prefix of a song must load or fail cleanly; headers must be whole, sample data may be cut.
-TEST(Loader, TruncatedImagesFailInHeadersAndCutSampleData) {
+// Any prefix of a song must load or fail cleanly; headers must be whole, while sample data cut
+// off by the end plays as silence.
+TEST(Loader, TruncatedImagesFailInHeadersAndSilenceCutSampleData) {
   std::vector<int16_t> pcm(300);
   for (int i = 0; i < 300; i++) pcm[i] = static_cast<int16_t>((i * 7) % 200 - 100);
   xmw::Sample s;
@@ -123,34 +124,64 @@ TEST(Loader, TruncatedImagesFailInHeadersAndCutSampleData) {
   song.patterns[0].cells[0] = {49, 1, 0, 0, 0};
   song.instruments.push_back(InstrumentOf({s}));
   const std::vector<uint8_t> img = xmw::WriteXm(song);
-  const size_t headerEnd = SampleHeader(img, 0, 0) + 40;
-  const size_t dataStart = headerEnd;
+  const size_t dataStart = SampleHeader(img, 0, 0) + 40;
   ASSERT_EQ(dataStart + 300, img.size());
 
   for (size_t cut = 0; cut <= img.size(); cut++) {
     SCOPED_TRACE(cut);
     auto l = Load(img, true, cut);
-    if (cut < headerEnd) {
+    if (cut < dataStart) {
       EXPECT_TRUE(l->failed);
       EXPECT_EQ(l->player->instruments[0], nullptr);
       continue;
     }
     ASSERT_FALSE(l->failed);
     const SampleRecord& r = FirstSample(*l);
+    ASSERT_EQ(r.length, 300);
+    EXPECT_EQ(r.valid, 1);
+    EXPECT_EQ(r.loopType, 1);
+    EXPECT_EQ(r.loopEnd - r.data, 250);
+    EXPECT_EQ(r.end - r.data, 300);
     const int present = static_cast<int>(cut - dataStart);
-    EXPECT_EQ(r.length, present);
-    EXPECT_EQ(r.valid, present > 0 ? 1 : 0);
-    if (present == 0) continue;
-    // The loop is cut with the data and switched off once nothing of it is left.
-    const bool looping = present > 100;
-    EXPECT_EQ(r.loopType, looping ? 1 : 0);
-    EXPECT_EQ(r.loopEnd - r.data, std::min(present, 250));
-    EXPECT_EQ(r.end - r.data, looping ? present : present - 1);
-    // The two frames after a loop's end repeat its start.
-    const int last = present - 1;
-    const bool seam = looping && last >= 250 && last < 252;
-    EXPECT_EQ(static_cast<int8_t>(r.data[last]), seam ? pcm[100 + last - 250] : pcm[last]);
+    auto expected = [&](int i) { return i < present ? pcm[i] : 0; };
+    for (int i = 0; i < 303; i++) {
+      // The two frames after the loop's end repeat its start; then three frames of padding.
+      const int want = i >= 300 ? 0 : (i == 250 || i == 251) ? expected(i - 150) : expected(i);
+      ASSERT_EQ(static_cast<int8_t>(r.data[i]), want) << i;
+    }
   }
+}
+
+TEST(Loader, SilenceForCutDataIsBoundedByTheImageSize) {
+  xmw::Song song = EmptySong();
+  song.instruments.push_back(InstrumentOf({Sample8({1, 2, 3, 4}), Sample8({5, 6})}));
+  std::vector<uint8_t> img = xmw::WriteXm(song);
+  img.resize(img.size() - 2);  // the second sample's data is gone
+  const size_t h = SampleHeader(img, 0, 0);
+  {
+    auto l = Load(img);
+    const InstrumentRecord& r = *l->player->instruments[0];
+    EXPECT_EQ(Bytes8(r.samples[0], 0, 4), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(r.samples[1].length, 2);
+    EXPECT_EQ(Bytes8(r.samples[1], 0, 2), (std::vector<int>{0, 0}));
+  }
+  // The first sample now claims all but one byte of the image's size in silence: the second,
+  // wholly missing, no longer fits and is left empty.
+  Put32(img, h, static_cast<uint32_t>(4 + img.size() - 1));
+  {
+    auto l = Load(img);
+    const InstrumentRecord& r = *l->player->instruments[0];
+    EXPECT_EQ(r.samples[0].length, static_cast<int>(4 + img.size() - 1));
+    EXPECT_EQ(Bytes8(r.samples[0], 3, 2), (std::vector<int>{4, 0}));
+    EXPECT_EQ(r.samples[1].valid, 0);
+    EXPECT_EQ(r.samples[1].data, nullptr);
+  }
+  // A length near 4 GB ends where the image does and spends none of the silence.
+  Put32(img, h, 0xFFFFFFF0u);
+  auto l = Load(img);
+  EXPECT_EQ(l->player->instruments[0]->samples[0].length, 4);
+  EXPECT_EQ(l->player->instruments[0]->samples[0].end - l->player->instruments[0]->samples[0].data, 3);
+  EXPECT_EQ(l->player->instruments[0]->samples[1].length, 2);
 }
 
 TEST(Loader, LoopPointsAreClampedIntoTheSample) {
@@ -271,6 +302,7 @@ TEST(Loader, SixteenBitSamplesKeepWholeFrames) {
   Put32(img, h + 0, 1);  // less than a frame: no sample at all
   auto empty = Load(img);
   EXPECT_EQ(FirstSample(*empty).valid, 0);
+  EXPECT_EQ(FirstSample(*empty).format, 0);
   EXPECT_EQ(FirstSample(*empty).data, nullptr);
 }
 
@@ -561,6 +593,15 @@ TEST(Loader, LoadFileReadsTheWholeFile) {
   EXPECT_TRUE(player.LoadFile(nullptr, &info));
   EXPECT_EQ(info, nullptr);
   EXPECT_TRUE(player.LoadFile((path + ".missing").c_str(), nullptr));
+  // A file that does not parse still leaves a player that can be positioned.
+  std::vector<uint8_t> old = img;
+  Put16(old, 58, 0x0103);
+  f = std::fopen(path.c_str(), "wb");
+  std::fwrite(old.data(), 1, old.size(), f);
+  std::fclose(f);
+  EXPECT_TRUE(player.LoadFile(path.c_str(), nullptr));
+  EXPECT_EQ(player.songLength, 0);
+  EXPECT_EQ(player.order, 0);
   std::remove(path.c_str());
 }
 

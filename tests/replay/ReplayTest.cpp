@@ -83,6 +83,25 @@ TEST(ReplayTiming, RenderOfNoFramesFillsTheSnapshotWithoutAdvancing) {
   EXPECT_EQ(info.position.load(), (0u << 16) | 1u);
 }
 
+TEST(ReplayTiming, SnapshotLevelsUsePlainVolumeAndFullAmplification) {
+  SongBuilder b(3, 4, 6);
+  b.At(0, 0) = Note(49, 1, 0x30, 7, 0xF8);  // tremolo moves the gains, not the levels
+  b.At(0, 1) = Note(49, 1, 0, 8, 0x40);
+  Harness h(b.song);
+  h.player.SetAmplification(0x40000000);
+  h.Ticks(2);
+  ChannelLevel levels[3]{};
+  PlayerInfo info{};
+  info.channelCount = 3;
+  info.levels = levels;
+  h.Render(0, &info);
+  const int32_t pan = 255 - 128;
+  EXPECT_EQ(levels[0].left, ChannelGain(32 * 0x1FFFFFF, 65535, 64, 0x7fffffff, 0x7fffffff, pan) | 1);
+  EXPECT_EQ(levels[1].right, ChannelGain(64 * 0x1FFFFFF, 65535, 64, 0x7fffffff, 0x7fffffff, 0x40) | 1);
+  EXPECT_EQ(levels[2].left, 0);  // silent voice
+  EXPECT_NE(h.voice(0).leftGain, levels[0].left);
+}
+
 TEST(ReplayTiming, SongWrapsToRestartPositionAndReportsTheEnd) {
   SongBuilder b(1, 1, 1, 125, 5);
   b.song.restartPosition = 3;

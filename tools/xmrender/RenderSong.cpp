@@ -1,5 +1,6 @@
 #include "RenderSong.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -9,7 +10,10 @@
 namespace xmrender {
 
 bool RenderFile(const char* path, const Options& options, Render& out) {
-  out = Render{};
+  // Keep the buffers' capacity: a caller rendering again reuses memory it already touched.
+  out.pcm.clear();
+  out.rows.clear();
+  out.songEnded = false;
   XMMusicPlayer player;
   if (player.LoadFile(path, nullptr)) return true;
   player.SetMixRate(options.rate);
@@ -20,6 +24,12 @@ bool RenderFile(const char* path, const Options& options, Render& out) {
   const int64_t limit = options.seconds < 0
                             ? std::numeric_limits<int64_t>::max()
                             : static_cast<int64_t>(options.seconds * options.rate);
+  // Mix into a small block that stays in cache and append it whole: mixing straight into the
+  // growing result costs a clear and a page fault per frame.
+  constexpr int kBlockFrames = 4096;
+  std::vector<int16_t> block(kBlockFrames * 2);
+  int blockFrames = 0;
+  out.pcm.reserve(static_cast<size_t>(std::min<int64_t>(limit, int64_t{options.rate} * 60)) * 2);
   int64_t frames = 0;
   // With looping off the song's last tick still plays in full after songEnded is set.
   while (frames < limit && !(player.songEnded && player.samplesLeft == 0)) {
@@ -30,15 +40,20 @@ bool RenderFile(const char* path, const Options& options, Render& out) {
         out.rows.push_back({frames, player.order, player.row});
       chunk = 1;
     } else {
-      // The rest of the tick; tick length may have changed in the tick that just ran.
+      // The rest of the tick; its length may have changed in the tick that just ran.
       chunk = player.samplesLeft;
     }
-    if (chunk > limit - frames) chunk = static_cast<int>(limit - frames);
-    out.pcm.resize(static_cast<size_t>(frames + chunk) * 2);
-    uint8_t* cursor = reinterpret_cast<uint8_t*>(out.pcm.data() + frames * 2);
+    chunk = static_cast<int>(std::min<int64_t>({chunk, limit - frames, kBlockFrames - blockFrames}));
+    uint8_t* cursor = reinterpret_cast<uint8_t*>(block.data() + blockFrames * 2);
     player.Render(&mixer, cursor, chunk, nullptr, 1);
     frames += chunk;
+    blockFrames += chunk;
+    if (blockFrames == kBlockFrames) {
+      out.pcm.insert(out.pcm.end(), block.begin(), block.end());
+      blockFrames = 0;
+    }
   }
+  out.pcm.insert(out.pcm.end(), block.begin(), block.begin() + blockFrames * 2);
   out.songEnded = player.songEnded != 0;
   return false;
 }

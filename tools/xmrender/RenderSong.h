@@ -25,7 +25,8 @@ struct Render {
   bool songEnded = false;    // stopped because the song ended, not because of the time cap
 };
 
-// Loads path and renders it with looping off. Returns true on failure (the file did not load).
+// Loads path and renders it with looping off into out, replacing what it held (its buffers'
+// capacity is reused). Returns true on failure (the file did not load).
 bool RenderFile(const char* path, const Options& options, Render& out);
 
 // 16-bit stereo PCM WAV. Returns true on failure.
