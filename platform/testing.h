@@ -177,4 +177,25 @@ struct DisplayState {
 };
 DisplayState DirectDrawDisplay();
 
+// --- Audio (waveOut and DirectSound). On the headless host the devices are virtual: they play
+// at their rate on the virtual clock and keep every byte they played.
+void SetAudioDevices(std::vector<std::string> names);  // headless device names; default {"Virtual output"}
+struct PlayedAudio {
+  int rate = 0;
+  int channels = 0;
+  int bits = 0;
+  std::vector<std::uint8_t> bytes;
+  std::uint64_t underruns = 0;  // times the device ran dry and waited for more
+};
+// One entry per device opened since the host started, in opening order.
+std::vector<PlayedAudio> PlayedAudioStreams();
+// Refusals, each for the next matching calls.
+void FailWaveOutOpen(int times = 1);
+void RefuseDirectSoundPriority(bool refuse = true);  // any level above DSSCL_NORMAL
+void LoseSoundBufferAtPlay(int times = 1);           // IDirectSoundBuffer::Play reports DSERR_BUFFERLOST
+void LoseSoundBufferAtLock(int times = 1);           // IDirectSoundBuffer::Lock reports DSERR_BUFFERLOST
+void FailSoundBufferRestore(int times = 1);
+// waveOutWrite and IDirectSoundBuffer::Lock never return (a driver stuck in the device).
+void HangAudioWrites(bool hang = true);
+
 }  // namespace vemora::testing

@@ -1,6 +1,7 @@
 // testing.h: host choice, scripted input and read-back for tests and tools.
 #include "testing.h"
 
+#include "Audio.h"
 #include "Dialog.h"
 #include "DirectDraw.h"
 #include "HeadlessHost.h"
@@ -42,6 +43,7 @@ void ResetLocked() {
   ResetWindows();
   ResetDialogs();
   ResetDirectDraw();
+  ResetAudioTestState();
 }
 
 }  // namespace
