@@ -45,7 +45,8 @@ inline void AddFrame(uint8_t* out, int32_t left, int32_t right) {
 }
 
 // Adds one interpolated (or plain) source frame at pos, scaled by the gains, into out.
-template <bool Wide, bool Stereo, bool Interpolate>
+// Narrow: the fraction is below 2^16, so an 8-bit difference times it fits 32 bits.
+template <bool Wide, bool Stereo, bool Interpolate, bool Narrow>
 inline void MixFrame(uintptr_t pos, int64_t fraction, int64_t leftGain, int64_t rightGain,
                      uint8_t* out) {
   constexpr int kSampleBytes = Wide ? 2 : 1;
@@ -53,7 +54,10 @@ inline void MixFrame(uintptr_t pos, int64_t fraction, int64_t leftGain, int64_t 
   constexpr int kGainShift = Wide ? 32 : 24;  // an 8-bit sample counts as sample x 256
   auto fetch = [](uintptr_t p) { return Wide ? Load16(p) : Load8(p); };
   auto lerp = [fraction](int32_t s0, int32_t s1) {
-    return s0 + static_cast<int32_t>((static_cast<int64_t>(s1 - s0) * fraction) >> 16);
+    if constexpr (Narrow && !Wide)
+      return s0 + (((s1 - s0) * static_cast<int32_t>(fraction)) >> 16);
+    else
+      return s0 + static_cast<int32_t>((static_cast<int64_t>(s1 - s0) * fraction) >> 16);
   };
   int32_t l = fetch(pos);
   int32_t r = Stereo ? fetch(pos + kSampleBytes) : l;
@@ -67,7 +71,7 @@ inline void MixFrame(uintptr_t pos, int64_t fraction, int64_t leftGain, int64_t 
 
 // Wide: 16-bit source; Stereo: two samples a source frame. Silent: both gains are 0, so every
 // contribution is 0 and only the position moves.
-template <bool Wide, bool Stereo, bool Backward, bool Interpolate, bool Silent>
+template <bool Wide, bool Stereo, bool Backward, bool Interpolate, bool Silent, bool Narrow>
 int MixRun(MixerVoice& v, uint8_t*& cursor, int frames) {
   constexpr int kSampleBytes = Wide ? 2 : 1;
   constexpr int kFrameBytes = kSampleBytes * (Stereo ? 2 : 1);
@@ -104,15 +108,17 @@ int MixRun(MixerVoice& v, uint8_t*& cursor, int frames) {
         }
       }
     }
-    while (frames > 0) {
+    uint8_t* const end = out + static_cast<size_t>(frames) * 4;
+    while (out != end) {
       if (Backward ? pos <= limit : pos >= limit) break;
-      if constexpr (!Silent) MixFrame<Wide, Stereo, Interpolate>(pos, fraction, leftGain, rightGain, out);
+      if constexpr (!Silent)
+        MixFrame<Wide, Stereo, Interpolate, Narrow>(pos, fraction, leftGain, rightGain, out);
       const int64_t t = fraction + step;
       pos += static_cast<uintptr_t>((t >> 16) * kFrameBytes);
       fraction = t & 0xFFFF;
       out += 4;
-      frames--;
     }
+    frames = static_cast<int>((end - out) >> 2);
     v.position = reinterpret_cast<const uint8_t*>(pos);
     v.fraction = static_cast<int32_t>(fraction);
     cursor = out;
@@ -146,8 +152,11 @@ int MixRun(MixerVoice& v, uint8_t*& cursor, int frames) {
 template <bool Wide, bool Stereo, bool Backward, bool Interpolate>
 int MixRoutineImpl(MixerVoice& v, uint8_t*& cursor, int frames) {
   if (v.leftGain == 0 && v.rightGain == 0)
-    return MixRun<Wide, Stereo, Backward, Interpolate, true>(v, cursor, frames);
-  return MixRun<Wide, Stereo, Backward, Interpolate, false>(v, cursor, frames);
+    return MixRun<Wide, Stereo, Backward, Interpolate, true, false>(v, cursor, frames);
+  // Only the engine's own fractions (below 2^16) may take the 32-bit interpolation.
+  if (v.fraction >= 0 && v.fraction <= 0xFFFF)
+    return MixRun<Wide, Stereo, Backward, Interpolate, false, true>(v, cursor, frames);
+  return MixRun<Wide, Stereo, Backward, Interpolate, false, false>(v, cursor, frames);
 }
 
 int MixNothing(MixerVoice&, uint8_t*&, int) { return 0; }
