@@ -44,12 +44,37 @@ inline void AddFrame(uint8_t* out, int32_t left, int32_t right) {
 #endif
 }
 
-// Wide: 16-bit source; Stereo: two samples a source frame.
-template <bool Wide, bool Stereo, bool Backward, bool Interpolate>
-int MixRoutineImpl(MixerVoice& v, uint8_t*& cursor, int frames) {
+// Adds one interpolated (or plain) source frame at pos, scaled by the gains, into out.
+// Narrow: the fraction is below 2^16, so an 8-bit difference times it fits 32 bits.
+template <bool Wide, bool Stereo, bool Interpolate, bool Narrow>
+inline void MixFrame(uintptr_t pos, int64_t fraction, int64_t leftGain, int64_t rightGain,
+                     uint8_t* out) {
   constexpr int kSampleBytes = Wide ? 2 : 1;
   constexpr int kFrameBytes = kSampleBytes * (Stereo ? 2 : 1);
   constexpr int kGainShift = Wide ? 32 : 24;  // an 8-bit sample counts as sample x 256
+  auto fetch = [](uintptr_t p) { return Wide ? Load16(p) : Load8(p); };
+  auto lerp = [fraction](int32_t s0, int32_t s1) {
+    if constexpr (Narrow && !Wide)
+      return s0 + (((s1 - s0) * static_cast<int32_t>(fraction)) >> 16);
+    else
+      return s0 + static_cast<int32_t>((static_cast<int64_t>(s1 - s0) * fraction) >> 16);
+  };
+  int32_t l = fetch(pos);
+  int32_t r = Stereo ? fetch(pos + kSampleBytes) : l;
+  if constexpr (Interpolate) {
+    l = lerp(l, fetch(pos + kFrameBytes));
+    r = Stereo ? lerp(r, fetch(pos + kFrameBytes + kSampleBytes)) : l;
+  }
+  AddFrame(out, static_cast<int32_t>((l * leftGain) >> kGainShift),
+           static_cast<int32_t>((r * rightGain) >> kGainShift));
+}
+
+// Wide: 16-bit source; Stereo: two samples a source frame. Silent: both gains are 0, so every
+// contribution is 0 and only the position moves.
+template <bool Wide, bool Stereo, bool Backward, bool Interpolate, bool Silent, bool Narrow>
+int MixRun(MixerVoice& v, uint8_t*& cursor, int frames) {
+  constexpr int kSampleBytes = Wide ? 2 : 1;
+  constexpr int kFrameBytes = kSampleBytes * (Stereo ? 2 : 1);
   constexpr int32_t kForwardMode = (Wide ? 3 : 1) + (Stereo ? 4 : 0);
   constexpr int32_t kOppositeMode = Backward ? kForwardMode : kForwardMode + 1;
 
@@ -64,33 +89,36 @@ int MixRoutineImpl(MixerVoice& v, uint8_t*& cursor, int frames) {
   const int64_t rightGain = v.rightGain;
   uint8_t* out = cursor;
 
-  auto fetch = [](uintptr_t p) { return Wide ? Load16(p) : Load8(p); };
-
   for (;;) {
     // 64-bit step arithmetic: a step near 2^31 must not wrap into a backward jump.
     const int64_t step = v.signedStep;
-    while (frames > 0) {
-      if (Backward ? pos <= limit : pos >= limit) break;
-      int32_t l = fetch(pos);
-      int32_t r = Stereo ? fetch(pos + kSampleBytes) : l;
-      if constexpr (Interpolate) {
-        const int32_t l1 = fetch(pos + kFrameBytes);
-        l += static_cast<int32_t>((static_cast<int64_t>(l1 - l) * fraction) >> 16);
-        if constexpr (Stereo) {
-          const int32_t r1 = fetch(pos + kFrameBytes + kSampleBytes);
-          r += static_cast<int32_t>((static_cast<int64_t>(r1 - r) * fraction) >> 16);
-        } else {
-          r = l;
+    if constexpr (Silent) {
+      // While the position moves one way from inside the range, the frame before the last
+      // one of the run decides whether the boundary is met: if not, the run is one jump.
+      const bool oneWay = (Backward ? step <= 0 : step >= 0) && fraction >= 0 && fraction <= 0xFFFF;
+      if (oneWay && frames > 0 && (Backward ? pos > limit : pos < limit)) {
+        const int64_t last = (fraction + (frames - 1) * step) >> 16;
+        const uint64_t reach = static_cast<uint64_t>(Backward ? -last : last) * kFrameBytes;
+        if (reach < (Backward ? pos - limit : limit - pos)) {
+          const int64_t t = fraction + frames * step;
+          pos += static_cast<uintptr_t>((t >> 16) * kFrameBytes);
+          fraction = t & 0xFFFF;
+          out += static_cast<size_t>(frames) * 4;
+          frames = 0;
         }
       }
-      AddFrame(out, static_cast<int32_t>((l * leftGain) >> kGainShift),
-               static_cast<int32_t>((r * rightGain) >> kGainShift));
+    }
+    uint8_t* const end = out + static_cast<size_t>(frames) * 4;
+    while (out != end) {
+      if (Backward ? pos <= limit : pos >= limit) break;
+      if constexpr (!Silent)
+        MixFrame<Wide, Stereo, Interpolate, Narrow>(pos, fraction, leftGain, rightGain, out);
       const int64_t t = fraction + step;
       pos += static_cast<uintptr_t>((t >> 16) * kFrameBytes);
       fraction = t & 0xFFFF;
       out += 4;
-      frames--;
     }
+    frames = static_cast<int>((end - out) >> 2);
     v.position = reinterpret_cast<const uint8_t*>(pos);
     v.fraction = static_cast<int32_t>(fraction);
     cursor = out;
@@ -118,6 +146,17 @@ int MixRoutineImpl(MixerVoice& v, uint8_t*& cursor, int frames) {
         return frames;
     }
   }
+}
+
+// The variant is picked per call: gains do not change while a voice is mixed.
+template <bool Wide, bool Stereo, bool Backward, bool Interpolate>
+int MixRoutineImpl(MixerVoice& v, uint8_t*& cursor, int frames) {
+  if (v.leftGain == 0 && v.rightGain == 0)
+    return MixRun<Wide, Stereo, Backward, Interpolate, true, false>(v, cursor, frames);
+  // Only the engine's own fractions (below 2^16) may take the 32-bit interpolation.
+  if (v.fraction >= 0 && v.fraction <= 0xFFFF)
+    return MixRun<Wide, Stereo, Backward, Interpolate, false, true>(v, cursor, frames);
+  return MixRun<Wide, Stereo, Backward, Interpolate, false, false>(v, cursor, frames);
 }
 
 int MixNothing(MixerVoice&, uint8_t*&, int) { return 0; }

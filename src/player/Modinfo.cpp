@@ -130,7 +130,11 @@ int32_t LinearPeriod(int32_t note, int32_t finetune) {
 int32_t LinearStep(int32_t period, int32_t rate) {
   // A negative period has a negative remainder, which has no table entry.
   if (period < 0) return 0;
-  const uint64_t w = linearStepTable[period % 768] >> ((period / 768) & 31);
+  // Every octave halves the value; past the 32nd nothing is left (a shift count taken modulo
+  // 32 would wrap the lowest pitches round to the highest).
+  const int32_t octaves = period / 768;
+  if (octaves >= 32) return 0;
+  const uint64_t w = linearStepTable[period % 768] >> octaves;
   if ((w >> 32) >= static_cast<uint32_t>(rate)) return 0;  // quotient would not fit; also rate 0
   return StepOrZero(w / static_cast<uint32_t>(rate));
 }

@@ -376,3 +376,93 @@ TEST(Mixer, ResetVoicesSilencesEverything) {
   EXPECT_EQ(none.voiceCount, 0);
   EXPECT_EQ(Lefts(Mix(none, 2)), (std::vector<int>{0, 0}));
 }
+
+namespace {
+
+struct VoiceState {
+  const uint8_t* position;
+  int32_t fraction, playMode, signedStep;
+  bool operator==(const VoiceState&) const = default;
+};
+
+VoiceState StateOf(const MixerVoice& v) {
+  return {v.position, v.fraction, v.playMode, v.signedStep};
+}
+
+}  // namespace
+
+// A voice with both gains at 0 takes a shortcut that only moves the position; it must leave
+// the state a sounding voice leaves, across sample ends, forward loops and ping-pong turns,
+// and must not touch the output.
+TEST(MixerZeroGain, LeavesTheStateOfASoundingVoiceAndTheOutputAlone) {
+  std::vector<int16_t> ramp;
+  for (int i = 0; i < 64; i++) ramp.push_back(static_cast<int16_t>(i * 300 - 9000));
+  for (int mode = 1; mode <= 8; mode++) {
+    const bool wide = mode == 3 || mode == 4 || mode == 7 || mode == 8, stereo = mode >= 5;
+    std::vector<int8_t> ramp8;
+    for (int16_t s : ramp) ramp8.push_back(static_cast<int8_t>(s >> 8));
+    const Pcm pcm = wide ? Pcm16(ramp, stereo ? 2 : 1) : Pcm8(ramp8, stereo ? 2 : 1);
+    const int frames = static_cast<int>(ramp.size()) / (stereo ? 2 : 1);
+    for (int table : {MixModeStereo, MixModeStereoInterpolated})
+      for (int loopType : {0, 1, 2, 3})
+        for (int32_t step : {0, 0x4000, 0x10000, 0x2C000, 0x7FFFFFFF})
+          for (int block : {1, 7, 100}) {
+            SCOPED_TRACE(testing::Message() << "mode " << mode << " table " << table << " loop "
+                                            << loopType << " step " << step << " block " << block);
+            SoftwareMixer silent(1), sounding(1);
+            silent.setMode(table);
+            sounding.setMode(table);
+            const int start = (mode & 1) ? 3 : frames - 4;
+            for (SoftwareMixer* m : {&silent, &sounding}) {
+              Start(m->voices[0], pcm, mode, frames, loopType, 5, frames - 9);
+              m->voices[0].position = pcm.frame(start);
+              m->voices[0].fraction = 0x9000;
+              m->voices[0].step = step;
+            }
+            silent.voices[0].leftGain = silent.voices[0].rightGain = 0;
+            sounding.voices[0].leftGain = 1;
+            sounding.voices[0].rightGain = 0;
+            for (int round = 0; round < 6; round++) {
+              Output out(block);
+              for (size_t i = 0; i < out.samples.size(); i++)
+                out.samples[i] = static_cast<int16_t>(i * 77 - 3000);
+              const std::vector<int16_t> before = out.samples;
+              uint8_t* cursor = out.bytes();
+              silent.mix(cursor, block, 0);
+              Output ignored(block);
+              cursor = ignored.bytes();
+              sounding.mix(cursor, block, 0);
+              ASSERT_EQ(StateOf(silent.voices[0]), StateOf(sounding.voices[0])) << "round " << round;
+              ASSERT_EQ(out.samples, before);
+            }
+          }
+  }
+}
+
+TEST(MixerZeroGain, WalksAForwardLoopAndBothPingPongTurnsLikeTheRamp) {
+  SoftwareMixer m(1);
+  m.setMode(MixModeStereoInterpolated);
+  Pcm pcm = Pcm8({0, 10, 20, 30, 40, 50, 60});
+  // Ping-pong 2..5 from frame 0: turns at 5 (to 2, backward) and at 2 (forward) within 14 frames.
+  Start(m.voices[0], pcm, 1, 7, 2, 2, 5);
+  m.voices[0].leftGain = m.voices[0].rightGain = 0;
+  Mix(m, 14);
+  EXPECT_EQ(m.voices[0].playMode, 2);
+  EXPECT_EQ(m.voices[0].position, pcm.frame(2));
+  EXPECT_EQ(m.voices[0].signedStep, -0x10000);
+  // Forward loop 2..5 at one and a half frames a step: 0, 1.5, 3, 4.5, then 6 restarts at 2
+  // (the whole-frame overshoot dropped), and the fifth frame moves on to 3.5.
+  Start(m.voices[0], pcm, 1, 7, 1, 2, 5);
+  m.voices[0].leftGain = m.voices[0].rightGain = 0;
+  m.voices[0].step = 0x18000;
+  Mix(m, 5);
+  EXPECT_EQ(m.voices[0].position, pcm.frame(3));
+  EXPECT_EQ(m.voices[0].fraction, 0x8000);
+  EXPECT_EQ(m.voices[0].playMode, 1);
+  // No loop: the voice ends at the sample end and stays silent.
+  Start(m.voices[0], pcm, 1, 7);
+  m.voices[0].leftGain = m.voices[0].rightGain = 0;
+  Mix(m, 10);
+  EXPECT_EQ(m.voices[0].playMode, 0);
+  EXPECT_EQ(m.voices[0].position, pcm.frame(7));
+}

@@ -35,8 +35,24 @@ TEST(Formula, LinearStep) {
   EXPECT_EQ(LinearStep(0, 0), 0);
   EXPECT_EQ(LinearStep(-1, 44100), 0);
   EXPECT_EQ(LinearStep(-768 * 5, 44100), 0);
-  // Shift counts are taken modulo 32, as the original shift did.
-  EXPECT_EQ(LinearStep(768 * 32, 44100), 750076);
+}
+
+TEST(LinearStep, PeriodsBeyondTheTableGoSilent) {
+  // The last periods the table reaches keep their values; the pitch never rises again after.
+  EXPECT_EQ(LinearStep(768 * 32 - 1, 8), static_cast<int32_t>((252596ull << 16 >> 31) / 8));
+  for (int32_t rate : {8, 1000, 44100}) {
+    SCOPED_TRACE(rate);
+    // From one octave down every quotient fits, even at the lowest rate.
+    int32_t previous = LinearStep(768, rate);
+    for (int32_t period = 769; period < 768 * 40; period++) {
+      const int32_t step = LinearStep(period, rate);
+      ASSERT_LE(step, previous) << period;
+      previous = step;
+    }
+    EXPECT_EQ(LinearStep(768 * 32, rate), 0);
+    EXPECT_EQ(LinearStep(768 * 64, rate), 0);
+    EXPECT_EQ(LinearStep(0x7fffffff, rate), 0);
+  }
 }
 
 TEST(Formula, AmigaPeriod) {

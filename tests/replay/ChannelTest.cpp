@@ -381,3 +381,32 @@ TEST(Period, BelowZeroPlaysAsPeriodZeroOnLinearAndStopsOnAmiga) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PortamentoDown, SlidingPastTheLowestTablePitchFallsSilentInsteadOfWrappingHigh) {
+  SongBuilder b(1, 4, 31);
+  for (int row = 0; row < 4; row++) b.At(row, 0) = row ? Fx(2, 0xFF) : Note(1, 1, 0, 2, 0xFF);
+  Harness h(b.song);
+  ASSERT_TRUE(h.loaded());
+  h.Tick();
+  int32_t previous = h.voice(0).step;
+  EXPECT_GT(previous, 0);
+  bool beyond = false;
+  for (int tick = 1; tick < 60; tick++) {
+    h.Tick();
+    SCOPED_TRACE(testing::Message() << "tick " << tick << " period " << h.channel(0).period);
+    EXPECT_LE(h.voice(0).step, previous);
+    previous = h.voice(0).step;
+    if (h.channel(0).period >= 768 * 32) {
+      beyond = true;
+      EXPECT_EQ(h.voice(0).step, 0);
+    }
+  }
+  ASSERT_TRUE(beyond);
+  // A stopped voice holds one sample value: no waveform, let alone a squeal.
+  h.Render(500);
+  for (int f = 1; f < 500; f++) ASSERT_EQ(h.pcm[2 * f], h.pcm[0]) << f;
+}
+
+}  // namespace
