@@ -148,7 +148,7 @@ kit::Image MakeRotoFrame(const glyphs::Font& font) {
       float len = std::sqrt(gx * gx + gy * gy + 1);
       float nx = -gx / len, ny = -gy / len, nz = 1 / len;
       float diffuse = std::max(0.0f, nx * lx + ny * ly + nz * lz);
-      float spec = std::pow(std::max(0.0f, (nx * hx + ny * hy + nz * hz) / hl), 24.0f);
+      float specular = std::pow(std::max(0.0f, (nx * hx + ny * hy + nz * hz) / hl), 24.0f);
       switch (s.M(x, y)) {
         case kGlass: {
           // A faint reflection across the dark screen; the window stays nearly black.
@@ -157,26 +157,26 @@ kit::Image MakeRotoFrame(const glyphs::Font& font) {
           break;
         }
         case kTrim:
-          image.Put(x, y, steel, 0.62f + 0.3f * diffuse + 0.1f * spec);
+          image.Put(x, y, steel, 0.62f + 0.3f * diffuse + 0.1f * specular);
           break;
         case kBrass:
-          image.Put(x, y, brass, 0.1f + 0.75f * diffuse + 0.4f * spec);
+          image.Put(x, y, brass, 0.1f + 0.75f * diffuse + 0.4f * specular);
           break;
         case kKnob:
-          image.Put(x, y, knob, 0.08f + 0.6f * diffuse + 0.6f * spec);
+          image.Put(x, y, knob, 0.08f + 0.6f * diffuse + 0.6f * specular);
           break;
         case kRed:
         case kGreen:
         case kAmber: {
           kit::Ramp lamp = s.M(x, y) == kRed ? red : s.M(x, y) == kGreen ? green : amber;
-          image.Put(x, y, lamp, 0.45f + 0.3f * diffuse + 0.6f * spec);
+          image.Put(x, y, lamp, 0.45f + 0.3f * diffuse + 0.6f * specular);
           break;
         }
         default: {
           // Brushed steel: fine horizontal streaks.
           float brushed = kit::Fbm(x / 160.0f, y * 1.3f, 64, 21, 3) - 0.5f;
           float grime = kit::Fbm(x / 70.0f, y / 70.0f, 64, 22, 4) - 0.5f;
-          image.Put(x, y, steel, 0.12f + 0.55f * diffuse + 0.35f * spec + 0.12f * brushed + 0.1f * grime);
+          image.Put(x, y, steel, 0.12f + 0.55f * diffuse + 0.35f * specular + 0.12f * brushed + 0.1f * grime);
         }
       }
     }
