@@ -123,12 +123,35 @@ template <bool Stereo, bool Interpolate>
 inline void MixStretch8(uintptr_t& pos, int64_t& fraction, int64_t step, int64_t leftGain,
                         int64_t rightGain, uint8_t*& out, int n) {
   constexpr int kFrameBytes = Stereo ? 2 : 1;
-  uint32_t table[256];
-  for (int i = 0; i < 256; i++) {
-    const int64_t s = i - 128;
-    table[i] = (static_cast<uint32_t>((s * leftGain) >> 24) & 0xFFFF) |
-               static_cast<uint32_t>((s * rightGain) >> 24) << 16;
-  }
+  // (s * g) >> 24 == (s * (g >> 8) + ((s * (g & 255)) >> 8)) >> 16; with |s| <= 128 both parts
+  // fit 32 bits, and stepping s by 4 makes each product one addition per lane.
+  const int32_t leftHigh = static_cast<int32_t>(leftGain >> 8);
+  const int32_t leftLow = static_cast<int32_t>(leftGain & 255);
+  const int32_t rightHigh = static_cast<int32_t>(rightGain >> 8);
+  const int32_t rightLow = static_cast<int32_t>(rightGain & 255);
+  // Indexed by the sample's low byte: 0..127 first, then -128..-1.
+  alignas(16) uint32_t table[256];
+  auto fill = [&](uint32_t* entries, int32_t first) {
+    auto lanes = [first](int32_t g) {
+      return _mm_setr_epi32(first * g, (first + 1) * g, (first + 2) * g, (first + 3) * g);
+    };
+    __m128i lh = lanes(leftHigh), ll = lanes(leftLow), rh = lanes(rightHigh), rl = lanes(rightLow);
+    const __m128i lhStep = _mm_set1_epi32(4 * leftHigh), llStep = _mm_set1_epi32(4 * leftLow);
+    const __m128i rhStep = _mm_set1_epi32(4 * rightHigh), rlStep = _mm_set1_epi32(4 * rightLow);
+    const __m128i low16 = _mm_set1_epi32(0xFFFF);
+    for (int i = 0; i < 128; i += 4) {
+      const __m128i left = _mm_srai_epi32(_mm_add_epi32(lh, _mm_srai_epi32(ll, 8)), 16);
+      const __m128i right = _mm_srai_epi32(_mm_add_epi32(rh, _mm_srai_epi32(rl, 8)), 16);
+      _mm_store_si128(reinterpret_cast<__m128i*>(entries + i),
+                      _mm_or_si128(_mm_and_si128(left, low16), _mm_slli_epi32(right, 16)));
+      lh = _mm_add_epi32(lh, lhStep);
+      ll = _mm_add_epi32(ll, llStep);
+      rh = _mm_add_epi32(rh, rhStep);
+      rl = _mm_add_epi32(rl, rlStep);
+    }
+  };
+  fill(table, 0);
+  fill(table + 128, -128);
   const uintptr_t base = pos;
   auto contribution = [&](int64_t acc) -> uint32_t {
     const uintptr_t p = base + static_cast<uintptr_t>((acc >> 16) * kFrameBytes);
@@ -139,17 +162,29 @@ inline void MixStretch8(uintptr_t& pos, int64_t& fraction, int64_t step, int64_t
       l += ((Load8(p + kFrameBytes) - l) * f) >> 16;
       if constexpr (Stereo) r += ((Load8(p + kFrameBytes + 1) - r) * f) >> 16;
     }
-    if constexpr (Stereo) return (table[l + 128] & 0xFFFF) | (table[r + 128] & 0xFFFF0000u);
-    return table[l + 128];
+    if constexpr (Stereo)
+      return (table[static_cast<uint8_t>(l)] & 0xFFFF) | (table[static_cast<uint8_t>(r)] & 0xFFFF0000u);
+    return table[static_cast<uint8_t>(l)];
   };
   int64_t acc = fraction;
   uint8_t* o = out;
-  for (; n >= 2; n -= 2) {
-    const uint64_t first = contribution(acc);
-    const uint64_t second = contribution(acc + step);
+  auto pair = [&](int64_t a) {
+    return static_cast<int64_t>(static_cast<uint64_t>(contribution(a)) |
+                                static_cast<uint64_t>(contribution(a + step)) << 32);
+  };
+  for (; n >= 4; n -= 4) {
+    const __m128i add = _mm_unpacklo_epi64(_mm_cvtsi64_si128(pair(acc)),
+                                           _mm_cvtsi64_si128(pair(acc + 2 * step)));
+    acc += 4 * step;
+    const __m128i frames = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_adds_epi16(frames, add));
+    o += 16;
+  }
+  if (n >= 2) {
+    const __m128i add = _mm_cvtsi64_si128(pair(acc));
     acc += 2 * step;
     const __m128i frames = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(o));
-    const __m128i add = _mm_cvtsi64_si128(static_cast<int64_t>(first | second << 32));
+    n -= 2;
     _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_adds_epi16(frames, add));
     o += 8;
   }
