@@ -153,14 +153,15 @@ inline void MixStretch8(uintptr_t& pos, int64_t& fraction, int64_t step, int64_t
   fill(table, 0);
   fill(table + 128, -128);
   const uintptr_t base = pos;
+  const int8_t* const samples = reinterpret_cast<const int8_t*>(base);
   auto contribution = [&](int64_t acc) -> uint32_t {
-    const uintptr_t p = base + static_cast<uintptr_t>((acc >> 16) * kFrameBytes);
+    const int8_t* p = samples + (acc >> 16) * kFrameBytes;
     const int32_t f = static_cast<int32_t>(acc & 0xFFFF);
-    int32_t l = Load8(p);
-    int32_t r = Stereo ? Load8(p + 1) : l;
+    int32_t l = p[0];
+    int32_t r = Stereo ? p[1] : l;
     if constexpr (Interpolate) {
-      l += ((Load8(p + kFrameBytes) - l) * f) >> 16;
-      if constexpr (Stereo) r += ((Load8(p + kFrameBytes + 1) - r) * f) >> 16;
+      l += ((p[kFrameBytes] - l) * f) >> 16;
+      if constexpr (Stereo) r += ((p[kFrameBytes + 1] - r) * f) >> 16;
     }
     if constexpr (Stereo)
       return (table[static_cast<uint8_t>(l)] & 0xFFFF) | (table[static_cast<uint8_t>(r)] & 0xFFFF0000u);
