@@ -1,6 +1,7 @@
 // Voice mixer: one dedicated loop per source format, direction and interpolation.
 #include "audio/Mixer.h"
 
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -44,11 +45,28 @@ inline void AddFrame(uint8_t* out, int32_t left, int32_t right) {
 #endif
 }
 
-// Adds one interpolated (or plain) source frame at pos, scaled by the gains, into out.
+// Two consecutive frames in one saturating add: the lanes are independent, so this equals two
+// AddFrame calls in order.
+inline void AddFrames(uint8_t* out, int32_t l0, int32_t r0, int32_t l1, int32_t r1) {
+#if defined(__SSE2__)
+  const uint64_t add = (static_cast<uint64_t>(static_cast<uint32_t>(l0) & 0xFFFF)) |
+                       (static_cast<uint64_t>(static_cast<uint32_t>(r0) & 0xFFFF) << 16) |
+                       (static_cast<uint64_t>(static_cast<uint32_t>(l1) & 0xFFFF) << 32) |
+                       (static_cast<uint64_t>(static_cast<uint32_t>(r1)) << 48);
+  const __m128i frames = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(out));
+  const __m128i sum = _mm_adds_epi16(frames, _mm_cvtsi64_si128(static_cast<int64_t>(add)));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(out), sum);
+#else
+  AddFrame(out, l0, r0);
+  AddFrame(out + 4, l1, r1);
+#endif
+}
+
+// Scales one interpolated (or plain) source frame at pos by the gains.
 // Narrow: the fraction is below 2^16, so an 8-bit difference times it fits 32 bits.
 template <bool Wide, bool Stereo, bool Interpolate, bool Narrow>
-inline void MixFrame(uintptr_t pos, int64_t fraction, int64_t leftGain, int64_t rightGain,
-                     uint8_t* out) {
+inline void ScaleFrame(uintptr_t pos, int64_t fraction, int64_t leftGain, int64_t rightGain,
+                       int32_t& left, int32_t& right) {
   constexpr int kSampleBytes = Wide ? 2 : 1;
   constexpr int kFrameBytes = kSampleBytes * (Stereo ? 2 : 1);
   constexpr int kGainShift = Wide ? 32 : 24;  // an 8-bit sample counts as sample x 256
@@ -65,8 +83,167 @@ inline void MixFrame(uintptr_t pos, int64_t fraction, int64_t leftGain, int64_t 
     l = lerp(l, fetch(pos + kFrameBytes));
     r = Stereo ? lerp(r, fetch(pos + kFrameBytes + kSampleBytes)) : l;
   }
-  AddFrame(out, static_cast<int32_t>((l * leftGain) >> kGainShift),
-           static_cast<int32_t>((r * rightGain) >> kGainShift));
+  left = static_cast<int32_t>((l * leftGain) >> kGainShift);
+  right = static_cast<int32_t>((r * rightGain) >> kGainShift);
+}
+
+template <bool Wide, bool Stereo, bool Interpolate, bool Narrow>
+inline void MixFrame(uintptr_t pos, int64_t fraction, int64_t leftGain, int64_t rightGain,
+                     uint8_t* out) {
+  int32_t l, r;
+  ScaleFrame<Wide, Stereo, Interpolate, Narrow>(pos, fraction, leftGain, rightGain, l, r);
+  AddFrame(out, l, r);
+}
+
+// How many frames from pos (with the fraction in 0..0xFFFF, moving one way and strictly inside
+// the range) stay short of limit: all of `frames`, or a lower bound found by a shift, since
+// k * step < k << bit_width(step).
+template <int kFrameBytes, bool Backward>
+inline int SafeFrames(uintptr_t pos, uintptr_t limit, int64_t fraction, int64_t step,
+                      int frames) {
+  uint64_t distance = Backward ? pos - limit : limit - pos;
+  const int64_t last = (fraction + (frames - 1) * step) >> 16;
+  if (static_cast<uint64_t>(Backward ? -last : last) * kFrameBytes < distance) return frames;
+  if (distance > (uint64_t{1} << 40)) distance = uint64_t{1} << 40;
+  constexpr int kShift = kFrameBytes == 4 ? 2 : kFrameBytes == 2 ? 1 : 0;
+  const int64_t lastIndex = static_cast<int64_t>((distance - 1) >> kShift);  // furthest safe
+  const uint64_t magnitude = static_cast<uint64_t>(Backward ? -step : step);
+  // Forward: fraction + k * step < (lastIndex + 1) << 16. Backward: k * -step <= (lastIndex << 16)
+  // + fraction.
+  const int64_t room = Backward ? (lastIndex << 16) + fraction : ((lastIndex + 1) << 16) - fraction - 1;
+  const int64_t k = room >> std::bit_width(magnitude);
+  return k + 1 < frames ? static_cast<int>(k + 1) : frames;
+}
+
+#if defined(__SSE2__)
+// 8-bit sources: a frame's contribution depends only on the (interpolated) sample value, so a
+// long stretch looks it up among all 256 products, packed as AddFrame packs them. The packing
+// keeps the low 16 bits, which is what the SSE2 AddFrame adds.
+template <bool Stereo, bool Interpolate>
+inline void MixStretch8(uintptr_t& pos, int64_t& fraction, int64_t step, int64_t leftGain,
+                        int64_t rightGain, uint8_t*& out, int n) {
+  constexpr int kFrameBytes = Stereo ? 2 : 1;
+  // (s * g) >> 24 == (s * (g >> 8) + ((s * (g & 255)) >> 8)) >> 16; with |s| <= 128 both parts
+  // fit 32 bits, and stepping s by 4 makes each product one addition per lane.
+  const int32_t leftHigh = static_cast<int32_t>(leftGain >> 8);
+  const int32_t leftLow = static_cast<int32_t>(leftGain & 255);
+  const int32_t rightHigh = static_cast<int32_t>(rightGain >> 8);
+  const int32_t rightLow = static_cast<int32_t>(rightGain & 255);
+  // Indexed by the sample's low byte: 0..127 first, then -128..-1.
+  alignas(16) uint32_t table[256];
+  auto fill = [&](uint32_t* entries, int32_t first) {
+    auto lanes = [first](int32_t g) {
+      return _mm_setr_epi32(first * g, (first + 1) * g, (first + 2) * g, (first + 3) * g);
+    };
+    __m128i lh = lanes(leftHigh), ll = lanes(leftLow), rh = lanes(rightHigh), rl = lanes(rightLow);
+    const __m128i lhStep = _mm_set1_epi32(4 * leftHigh), llStep = _mm_set1_epi32(4 * leftLow);
+    const __m128i rhStep = _mm_set1_epi32(4 * rightHigh), rlStep = _mm_set1_epi32(4 * rightLow);
+    const __m128i low16 = _mm_set1_epi32(0xFFFF);
+    for (int i = 0; i < 128; i += 4) {
+      const __m128i left = _mm_srai_epi32(_mm_add_epi32(lh, _mm_srai_epi32(ll, 8)), 16);
+      const __m128i right = _mm_srai_epi32(_mm_add_epi32(rh, _mm_srai_epi32(rl, 8)), 16);
+      _mm_store_si128(reinterpret_cast<__m128i*>(entries + i),
+                      _mm_or_si128(_mm_and_si128(left, low16), _mm_slli_epi32(right, 16)));
+      lh = _mm_add_epi32(lh, lhStep);
+      ll = _mm_add_epi32(ll, llStep);
+      rh = _mm_add_epi32(rh, rhStep);
+      rl = _mm_add_epi32(rl, rlStep);
+    }
+  };
+  fill(table, 0);
+  fill(table + 128, -128);
+  const uintptr_t base = pos;
+  const int8_t* const samples = reinterpret_cast<const int8_t*>(base);
+  auto contribution = [&](int64_t acc) -> uint32_t {
+    const int8_t* p = samples + (acc >> 16) * kFrameBytes;
+    const int32_t f = static_cast<int32_t>(acc & 0xFFFF);
+    int32_t l = p[0];
+    int32_t r = Stereo ? p[1] : l;
+    if constexpr (Interpolate) {
+      l += ((p[kFrameBytes] - l) * f) >> 16;
+      if constexpr (Stereo) r += ((p[kFrameBytes + 1] - r) * f) >> 16;
+    }
+    if constexpr (Stereo)
+      return (table[static_cast<uint8_t>(l)] & 0xFFFF) | (table[static_cast<uint8_t>(r)] & 0xFFFF0000u);
+    return table[static_cast<uint8_t>(l)];
+  };
+  int64_t acc = fraction;
+  uint8_t* o = out;
+  auto pair = [&](int64_t a) {
+    return static_cast<int64_t>(static_cast<uint64_t>(contribution(a)) |
+                                static_cast<uint64_t>(contribution(a + step)) << 32);
+  };
+  for (; n >= 4; n -= 4) {
+    const __m128i add = _mm_unpacklo_epi64(_mm_cvtsi64_si128(pair(acc)),
+                                           _mm_cvtsi64_si128(pair(acc + 2 * step)));
+    acc += 4 * step;
+    const __m128i frames = _mm_loadu_si128(reinterpret_cast<const __m128i*>(o));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm_adds_epi16(frames, add));
+    o += 16;
+  }
+  if (n >= 2) {
+    const __m128i add = _mm_cvtsi64_si128(pair(acc));
+    acc += 2 * step;
+    const __m128i frames = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(o));
+    n -= 2;
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_adds_epi16(frames, add));
+    o += 8;
+  }
+  if (n) {
+    int32_t frame;
+    std::memcpy(&frame, o, 4);
+    frame = _mm_cvtsi128_si32(_mm_adds_epi16(
+        _mm_cvtsi32_si128(frame), _mm_cvtsi32_si128(static_cast<int32_t>(contribution(acc)))));
+    std::memcpy(o, &frame, 4);
+    acc += step;
+    o += 4;
+  }
+  pos = base + static_cast<uintptr_t>((acc >> 16) * kFrameBytes);
+  fraction = acc & 0xFFFF;
+  out = o;
+}
+#endif
+
+// Mixes n frames with no boundary test; the position is one 16.16 accumulator over base.
+template <bool Wide, bool Stereo, bool Interpolate>
+inline void MixStretch(uintptr_t& pos, int64_t& fraction, int64_t step, int64_t leftGain,
+                       int64_t rightGain, uint8_t*& out, int n) {
+  constexpr int kFrameBytes = (Wide ? 2 : 1) * (Stereo ? 2 : 1);
+#if defined(__SSE2__)
+  // Building the table costs about as much as mixing a hundred frames directly.
+  if constexpr (!Wide) {
+    if (n >= 256) {
+      MixStretch8<Stereo, Interpolate>(pos, fraction, step, leftGain, rightGain, out, n);
+      return;
+    }
+  }
+#endif
+  const uintptr_t base = pos;
+  int64_t acc = fraction;
+  uint8_t* o = out;
+  for (; n >= 2; n -= 2) {
+    int32_t l0, r0, l1, r1;
+    ScaleFrame<Wide, Stereo, Interpolate, true>(
+        base + static_cast<uintptr_t>((acc >> 16) * kFrameBytes), acc & 0xFFFF, leftGain,
+        rightGain, l0, r0);
+    acc += step;
+    ScaleFrame<Wide, Stereo, Interpolate, true>(
+        base + static_cast<uintptr_t>((acc >> 16) * kFrameBytes), acc & 0xFFFF, leftGain,
+        rightGain, l1, r1);
+    acc += step;
+    AddFrames(o, l0, r0, l1, r1);
+    o += 8;
+  }
+  if (n) {
+    MixFrame<Wide, Stereo, Interpolate, true>(
+        base + static_cast<uintptr_t>((acc >> 16) * kFrameBytes), acc & 0xFFFF, leftGain,
+        rightGain, o);
+    acc += step;
+    o += 4;
+  }
+  pos = base + static_cast<uintptr_t>((acc >> 16) * kFrameBytes);
+  fraction = acc & 0xFFFF;
+  out = o;
 }
 
 // Wide: 16-bit source; Stereo: two samples a source frame. Silent: both gains are 0, so every
@@ -106,6 +283,17 @@ int MixRun(MixerVoice& v, uint8_t*& cursor, int frames) {
           out += static_cast<size_t>(frames) * 4;
           frames = 0;
         }
+      }
+    }
+    if constexpr (!Silent && Narrow) {
+      // Unchecked stretches while they are long; the last few frames before the boundary go
+      // through the checked loop below.
+      while (frames > 0 && (Backward ? step <= 0 : step >= 0) &&
+             (Backward ? pos > limit : pos < limit)) {
+        const int n = SafeFrames<kFrameBytes, Backward>(pos, limit, fraction, step, frames);
+        if (n < frames && n < 16) break;
+        MixStretch<Wide, Stereo, Interpolate>(pos, fraction, step, leftGain, rightGain, out, n);
+        frames -= n;
       }
     }
     uint8_t* const end = out + static_cast<size_t>(frames) * 4;

@@ -466,3 +466,79 @@ TEST(MixerZeroGain, WalksAForwardLoopAndBothPingPongTurnsLikeTheRamp) {
   EXPECT_EQ(m.voices[0].playMode, 0);
   EXPECT_EQ(m.voices[0].position, pcm.frame(7));
 }
+
+namespace {
+
+// Mixes `frames` one frame per call, which takes every boundary test frame by frame.
+Output MixFrameByFrame(SoftwareMixer& m, Output out, int frames) {
+  uint8_t* cursor = out.bytes();
+  for (int f = 0; f < frames; f++) m.mix(cursor, 1, 0);
+  return out;
+}
+
+}  // namespace
+
+// Long blocks run without a boundary test up to a bound and mix 8-bit sources through a table;
+// neither may change a sample or the state left behind. Lengths around the block size put the
+// last frame of a stretch one frame before the limit, on it and just past it.
+TEST(MixerLongBlocks, MatchFrameByFrameMixingAcrossBoundaries) {
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, static_cast<int>(seed >> 8); };
+  std::vector<int16_t> noise16;
+  std::vector<int8_t> noise8;
+  for (int i = 0; i < 1400; i++) {
+    noise16.push_back(static_cast<int16_t>(i % 97 == 0 ? -32768 : i % 89 == 0 ? 32767 : next()));
+    noise8.push_back(static_cast<int8_t>(i % 97 == 0 ? -128 : i % 89 == 0 ? 127 : next()));
+  }
+  const int32_t gains[][2] = {{0x7FFFFFFF, INT32_MIN}, {0x12345678, -0x3456789}, {1, 0},
+                              {-0x400000, 0x40000000}, {-0x7FFFFFFF, 0x7FFFFFFF}};
+  for (int mode = 1; mode <= 8; mode++) {
+    const bool wide = mode == 3 || mode == 4 || mode == 7 || mode == 8, stereo = mode >= 5;
+    const int channels = stereo ? 2 : 1;
+    const Pcm pcm = wide ? Pcm16(noise16, channels) : Pcm8(noise8, channels);
+    const int frames = 1400 / channels;
+    for (int table : {MixModeStereo, MixModeStereoInterpolated})
+      for (int loopType : {0, 1, 2})
+        for (int32_t step : {0x10000, 0xFFFF, 0x10001, 0x8000, 0x2C000, 0x123})
+          for (int32_t fraction : {0, 0xFFFF, 0x9000})
+            for (int length : {299, 300, 301}) {
+              SCOPED_TRACE(testing::Message() << "mode " << mode << " table " << table << " loop "
+                                              << loopType << " step " << step << " fraction "
+                                              << fraction << " length " << length);
+              const int g = (mode + loopType + length) % 5;
+              // Starting at frame 0 (forward) or length (backward) at one frame a step, the
+              // 300-frame block ends one frame before, on or past the limit.
+              const int start = (mode & 1) ? 0 : frames - 1;
+              const int loopStart = (mode & 1) ? 40 : frames - 1 - length;
+              const int loopEnd = (mode & 1) ? length : frames - 1 - 30;
+              SoftwareMixer block(2), single(2);
+              for (SoftwareMixer* m : {&block, &single}) {
+                m->setMode(table);
+                for (int i = 0; i < 2; i++) {
+                  MixerVoice& v = m->voices[i];
+                  Start(v, pcm, mode, (mode & 1) ? length : frames, loopType, loopStart, loopEnd);
+                  if (!(mode & 1)) v.sampleStart = pcm.frame(frames - 1 - length);
+                  v.position = pcm.frame(start - (mode & 1 ? 0 : i));
+                  v.fraction = fraction;
+                  v.step = step + i * 0x3000;
+                  v.leftGain = gains[(g + i) % 5][0];
+                  v.rightGain = gains[(g + i) % 5][1];
+                }
+              }
+              for (int round = 0; round < 3; round++) {
+                const int n = round == 0 ? 300 : 1000;
+                Output prefilled(n);
+                for (size_t i = 0; i < prefilled.samples.size(); i++)
+                  prefilled.samples[i] = static_cast<int16_t>(next());
+                const Output expected = MixFrameByFrame(single, prefilled, n);
+                Output got = prefilled;
+                uint8_t* cursor = got.bytes();
+                block.mix(cursor, n, 0);
+                ASSERT_EQ(got.samples, expected.samples) << "round " << round;
+                for (int i = 0; i < 2; i++)
+                  ASSERT_EQ(StateOf(block.voices[i]), StateOf(single.voices[i]))
+                      << "round " << round << " voice " << i;
+              }
+            }
+  }
+}
