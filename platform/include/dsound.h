@@ -3,39 +3,7 @@
 
 #include <windows.h>
 #include <mmsystem.h>
-
-#ifndef VEMORA_GUID_DEFINED
-#define VEMORA_GUID_DEFINED
-typedef struct _GUID {
-  DWORD Data1;
-  WORD Data2;
-  WORD Data3;
-  BYTE Data4[8];
-} GUID;
-typedef GUID* LPGUID;
-typedef const GUID* LPCGUID;
-typedef GUID IID;
-typedef const IID& REFIID;
-inline bool operator==(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
-inline bool operator!=(const GUID& a, const GUID& b) { return !(a == b); }
-
-#define STDMETHODCALLTYPE
-#define E_NOINTERFACE ((HRESULT)0x80004002L)
-#define E_POINTER ((HRESULT)0x80004003L)
-#define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
-#define E_INVALIDARG ((HRESULT)0x80070057L)
-#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110L)
-
-struct IUnknown {
-  virtual HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) = 0;
-  virtual ULONG STDMETHODCALLTYPE AddRef() = 0;
-  virtual ULONG STDMETHODCALLTYPE Release() = 0;
-
- protected:
-  ~IUnknown() = default;
-};
-typedef IUnknown* LPUNKNOWN;
-#endif
+#include <unknwn.h>
 
 // Result codes.
 #define DS_OK S_OK

@@ -14,6 +14,7 @@ struct GUID {
 #endif
 typedef GUID IID;
 typedef GUID* LPGUID;
+typedef const GUID* LPCGUID;
 typedef const GUID& REFGUID;
 typedef const IID& REFIID;
 
@@ -27,6 +28,7 @@ inline bool operator!=(REFGUID a, REFGUID b) { return !IsEqualGUID(a, b); }
 #define E_POINTER ((HRESULT)0x80004003L)
 #define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
 #define E_INVALIDARG ((HRESULT)0x80070057L)
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110L)
 #ifndef MAKE_HRESULT
 #define MAKE_HRESULT(severity, facility, code) \
   ((HRESULT)(((DWORD)(severity) << 31) | ((DWORD)(facility) << 16) | ((DWORD)(code))))
