@@ -15,15 +15,27 @@ namespace {
 // The credits only end the show's pass when it loops.
 bool CreditsUpdate(int ticks) { return TestcardUpdate(ticks) && loopDemo; }
 
-constexpr SceneOps kTestcard{TestcardStart, TestcardUpdate, TestcardRender, nullptr, -1, 0, false};
+constexpr SceneOps Testcard(int32_t endOrder, int32_t endRow) {
+  return {TestcardStart, TestcardUpdate, TestcardRender, nullptr, endOrder, endRow, false};
+}
 }  // namespace
 
-// Scenes 2 to 14 show a test card until their effects exist; the music triggers come with them.
+// Scenes 2 to 14 show a test card until their effects exist; 3 to 13 already end on the music.
 SceneOps sceneTable[kSceneCount] = {
     {DissolveStart, DissolveUpdate, DissolveRender, DissolveEnd, -1, 0, false},
     {[] { PauseStart(3); }, PauseUpdate, nullptr, nullptr, -1, 0, true},
-    kTestcard, kTestcard, kTestcard, kTestcard, kTestcard, kTestcard,
-    kTestcard, kTestcard, kTestcard, kTestcard, kTestcard, kTestcard,
+    Testcard(-1, 0),
+    Testcard(3, 32),
+    Testcard(4, 0),
+    Testcard(6, 0),
+    Testcard(8, 0),
+    Testcard(10, 0),
+    Testcard(11, 0),
+    Testcard(12, 0),
+    Testcard(14, 0),
+    Testcard(15, 0),
+    Testcard(16, 0),
+    Testcard(19, 48),
     {TestcardStart, CreditsUpdate, TestcardRender, nullptr, -1, 0, false},
 };
 

@@ -184,7 +184,7 @@ const char* AdvanceScene() {
   if (currentScene == 1 && AudioStart()) return "audio failed";
   if (currentScene == 0) {
     if (windowed) {
-      SetClassLongA(mainWindow, GCL_HBRBACKGROUND, (LONG)(LONG_PTR)GetStockObject(BLACK_BRUSH));
+      SetClassLongPtrA(mainWindow, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(BLACK_BRUSH)));
       InvalidateRect(mainWindow, nullptr, TRUE);
       if (InitDisplay(1)) return "init windowed failed";
     } else if (InitDisplay(0)) {
