@@ -6,6 +6,7 @@
 #include "display/Vscreentools.h"
 #include "effects/Fx_pause.h"
 #include "effects/Fx_testcard.h"
+#include "effects/Pcx.h"
 #include "effects/Shaders.h"
 
 int32_t currentScene = -1;
@@ -20,11 +21,11 @@ constexpr SceneOps Testcard(int32_t endOrder, int32_t endRow) {
 }
 }  // namespace
 
-// Scenes 2 to 14 show a test card until their effects exist; 3 to 13 already end on the music.
+// Scenes 3 to 14 show a test card until their effects exist; 3 to 13 already end on the music.
 SceneOps sceneTable[kSceneCount] = {
     {DissolveStart, DissolveUpdate, DissolveRender, DissolveEnd, -1, 0, false},
     {[] { PauseStart(3); }, PauseUpdate, nullptr, nullptr, -1, 0, true},
-    Testcard(-1, 0),
+    {PresentationStart, PresentationUpdate, PresentationRender, PresentationEnd, -1, 0, false},
     Testcard(3, 32),
     Testcard(4, 0),
     Testcard(6, 0),

@@ -1,7 +1,16 @@
 #include "effects/Pcx.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <new>
+
+#include "app/Random.h"
+#include "assets/Assets.h"
+#include "display/Vscreentools.h"
+#include "effects/Font.h"
 
 namespace {
 
@@ -71,4 +80,224 @@ bool PcxDecode(const uint8_t* data, int32_t length, uint8_t** pixels, uint8_t** 
     *height = h;
   }
   return false;
+}
+
+bool PcxDecodeSized(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint8_t** pixels,
+                    uint8_t** palette) {
+  int32_t w = 0, h = 0;
+  if (PcxDecode(data, length, pixels, palette, &w, &h)) return true;
+  if (w == width && h == height) return false;
+  for (uint8_t** block : {pixels, palette}) {
+    if (!block) continue;
+    delete[] *block;
+    *block = nullptr;
+  }
+  return true;
+}
+
+// --- Fading pictures
+
+namespace {
+
+constexpr int32_t kLevelStride = 512;  // 16-bit entries per 1024-byte level
+constexpr int32_t kFullAmplitude = 65536;
+constexpr int32_t kSwingTicks = 18;
+constexpr int32_t kFlickerTicks = 210;
+constexpr float kBounceRate = 0.1869995625f;
+constexpr int32_t kMinStep = 0x6000;  // never magnify more than 8/3 times
+
+void SetLevel(FadePicture& picture, int32_t level) {
+  if (picture.fadeTable) picture.currentPalette = picture.fadeTable + level * kLevelStride;
+}
+
+void BuildFadeTable(FadePicture& picture) {
+  picture.fadeTable = new (std::nothrow) uint16_t[kFadeLevels * kLevelStride];
+  if (!picture.fadeTable) return;
+  for (int32_t level = 0; level < kFadeLevels; ++level) {
+    auto* block = reinterpret_cast<uint8_t*>(picture.fadeTable + level * kLevelStride);
+    for (int i = 0; i < 1024; ++i) block[i] = static_cast<uint8_t>(picture.palette[i] * level / 63);
+    ConvertPalette(block, 256);
+  }
+}
+
+bool Bounce(FadePicture& picture, int ticks) {
+  bool signal = false;
+  if (picture.clock >= kSwingTicks) {
+    signal = true;
+    picture.amplitude = static_cast<int32_t>(std::max<int64_t>(0, picture.amplitude - int64_t{ticks} * 256));
+  }
+  picture.lastWidth = picture.drawWidth;
+  picture.lastHeight = picture.drawHeight;
+  const float amplitude = static_cast<float>(picture.amplitude);
+  const float clock = static_cast<float>(picture.clock);
+  picture.drawWidth = static_cast<int32_t>((65536.0f - amplitude * std::cos(kBounceRate * picture.rateFactor * clock)) *
+                                           static_cast<float>(picture.width) / 131072.0f);
+  picture.drawHeight =
+      static_cast<int32_t>((65536.0f - 0.75f * amplitude * std::cos(kBounceRate * 1.324f * picture.rateFactor * clock)) *
+                           static_cast<float>(picture.height) / 131072.0f);
+  const int32_t level = picture.width > 0 ? picture.drawWidth * 64 / picture.width : 0;
+  SetLevel(picture, std::clamp(level, 0, kFadeLevels - 1));
+  if (picture.amplitude == 0) picture.clock = 0;
+  return signal;
+}
+
+bool FlickerAndFade(FadePicture& picture) {
+  const int32_t clock = picture.clock;
+  if (clock < kFlickerTicks) {
+    const int32_t r = clock > 0 ? Random() % clock : 0;
+    SetLevel(picture, r + clock / 16 > 32 ? 63 : 32);
+    return false;
+  }
+  const int32_t level = 63 - (clock - kFlickerTicks) / 4;
+  if (level >= 0) {
+    SetLevel(picture, level);
+    return false;
+  }
+  SetLevel(picture, 0);
+  picture.finished = true;
+  return true;
+}
+
+int32_t Half(int32_t v) { return v / 2; }
+
+// Screen pixels that `size` source pixels cover at a 16.16 step.
+int64_t StepsAcross(int32_t size, int32_t step) { return ((int64_t{size} << 16) + step - 1) / step; }
+
+}  // namespace
+
+void FadePictureCreate(const uint8_t* data, int32_t length, FadePicture& picture) {
+  picture = FadePicture{};
+  picture.amplitude = kFullAmplitude;
+  // Without a picture there is nothing to draw, but the animation keeps its time.
+  if (PcxDecode(data, length, &picture.pixels, &picture.palette, &picture.width, &picture.height)) return;
+  BuildFadeTable(picture);
+  SetLevel(picture, 0);
+}
+
+bool FadePictureAnimate(FadePicture& picture, int ticks) {
+  picture.clock += ticks;
+  return picture.amplitude > 0 ? Bounce(picture, ticks) : FlickerAndFade(picture);
+}
+
+void FadePictureDraw(const FadePicture& picture) {
+  if (!picture.currentPalette) return;
+  const int32_t w = picture.drawWidth, h = picture.drawHeight;
+  const int32_t lw = picture.lastWidth, lh = picture.lastHeight;
+  const int32_t sx = picture.spanX, sy = picture.spanY;
+  if (lw != 0 && lh != 0) {
+    ClearRect(Half(sx - lw), Half(sy - lh), Half(sx - w), Half(sy - lh) + lh + 1);
+    ClearRect(Half(sx - w), Half(sy - lh), Half(sx - w) + w + 1, Half(sy - h));
+    ClearRect(Half(sx - w) + w, Half(sy - lh), Half(sx - lw) + lw + 1, Half(sy - lh) + lh + 1);
+    ClearRect(Half(sx - w), Half(sy - h) + h, Half(sx - w) + w + 1, Half(sy - lh) + lh + 1);
+  }
+  const auto step = [](int32_t size, int32_t drawn) {
+    return drawn > 0 ? static_cast<int32_t>(std::min<int64_t>(int64_t{size} * 65536 / drawn, INT32_MAX)) : 0;
+  };
+  DrawScaled(static_cast<uint32_t>(Half(sx - w)), static_cast<uint32_t>(Half(sy - h)), step(picture.width, w),
+             step(picture.height, h), picture);
+}
+
+void FadePictureRelease(FadePicture& picture) {
+  delete[] picture.pixels;
+  delete[] picture.palette;
+  delete[] picture.fadeTable;
+  picture.pixels = nullptr;
+  picture.palette = nullptr;
+  picture.fadeTable = nullptr;
+  picture.currentPalette = nullptr;
+}
+
+void DrawScaled(uint32_t x, uint32_t y, int32_t stepX, int32_t stepY, const FadePicture& picture) {
+  if (x >= kScreenWidth || y >= kScreenHeight || stepX <= kMinStep || stepY <= kMinStep) return;
+  if (!picture.pixels || !picture.currentPalette) return;
+  const auto columns = static_cast<int32_t>(std::min<int64_t>(StepsAcross(picture.width, stepX), kScreenWidth - x));
+  const auto rows = static_cast<int32_t>(std::min<int64_t>(StepsAcross(picture.height, stepY), kScreenHeight - y));
+  const uint16_t* colours = picture.currentPalette;
+  uint16_t* out = vscreen + y * kScreenWidth + x;
+  uint32_t v = 0;  // below height << 16 on every drawn row, so 32 bits hold it
+  for (int32_t row = 0; row < rows; ++row, out += kScreenWidth, v += static_cast<uint32_t>(stepY)) {
+    const uint8_t* source = picture.pixels + static_cast<size_t>(v >> 16) * static_cast<size_t>(picture.width);
+    uint32_t u = 0;
+    for (int32_t column = 0; column < columns; ++column, u += static_cast<uint32_t>(stepX))
+      out[column] = colours[source[u >> 16]];
+  }
+}
+
+void ClearRect(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  const auto onScreen = [](int32_t v, int32_t size) { return static_cast<uint32_t>(v) < static_cast<uint32_t>(size); };
+  if (!onScreen(x0, kScreenWidth) || !onScreen(x1, kScreenWidth) || !onScreen(y0, kScreenHeight) ||
+      !onScreen(y1, kScreenHeight) || x1 <= x0)
+    return;
+  for (int32_t y = y0; y < y1; ++y) std::memset(vscreen + y * kScreenWidth + x0, 0, sizeof(uint16_t) * (x1 - x0));
+}
+
+// --- Opening presentation
+
+namespace {
+
+FadePicture upperLogo, lowerLogo;
+int32_t topTextX, topTextLastX;
+int32_t bottomTextX, bottomTextLastX;
+int32_t topLevel, bottomLevel;
+bool lowerStarted;
+
+constexpr int32_t kLogoWidth = 512, kLogoHeight = 138;
+
+void CreateLogo(FadePicture& logo, Asset image, int32_t spanY, float rateFactor) {
+  FadePictureCreate(image.data, image.size, logo);
+  // Any other size would not fit the layout: such a logo is never drawn, but still keeps time.
+  if (logo.width != kLogoWidth || logo.height != kLogoHeight) FadePictureRelease(logo);
+  logo.spanX = 640;
+  logo.spanY = spanY;
+  logo.rateFactor = rateFactor;
+}
+
+// Grey level of a word at x, rising towards `peak`. The scale is 320 pixels for both words, so the
+// bottom word, peaking at 200, never gets brighter than level 20.
+int32_t WordLevel(int32_t x, int32_t peak) { return std::clamp((peak - std::abs(peak - x)) * 32 / 320, 0, 31); }
+
+}  // namespace
+
+void PresentationStart() {
+  topTextX = topTextLastX = 580;
+  bottomTextX = bottomTextLastX = 0;
+  topLevel = bottomLevel = 0;
+  lowerStarted = false;
+  textTarget = vscreen;
+  std::memset(vscreen, 0, sizeof(uint16_t) * kScreenWidth * kScreenHeight);
+  CreateLogo(upperLogo, UpperLogoImage(), 300, 1.0f);
+  CreateLogo(lowerLogo, LowerLogoImage(), 660, 1.483f);
+}
+
+bool PresentationUpdate(int ticks) {
+  topTextLastX = topTextX;
+  topTextX -= ticks;
+  topLevel = WordLevel(topTextX, 320);
+  if (FadePictureAnimate(upperLogo, ticks)) lowerStarted = true;
+  if (lowerStarted) {
+    bottomTextLastX = bottomTextX;
+    bottomTextX += ticks;
+    bottomLevel = WordLevel(bottomTextX, 200);
+    FadePictureAnimate(lowerLogo, ticks);
+  }
+  return lowerLogo.finished;
+}
+
+void PresentationRender() {
+  FadePictureDraw(upperLogo);
+  FadePictureDraw(lowerLogo);
+  textColour = 0;
+  DrawText(static_cast<uint32_t>(topTextLastX), 32, textA);
+  DrawText(static_cast<uint32_t>(bottomTextLastX), 400, textPresentation);
+  textColour = greyRamp[topLevel];
+  DrawText(static_cast<uint32_t>(topTextX), 32, textA);
+  textColour = greyRamp[bottomLevel];
+  DrawText(static_cast<uint32_t>(bottomTextX), 400, textPresentation);
+  textColour = greyRamp[(topLevel + bottomLevel) / 2];
+  DrawText(280, 216, textAnd);
+}
+
+void PresentationEnd() {
+  FadePictureRelease(upperLogo);
+  FadePictureRelease(lowerLogo);
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cfenv>
 #include <cstdint>
 
 #include "app/Config.h"
@@ -58,11 +59,15 @@ class SceneStage {
   bool Ready() const { return ready_; }
 
   // Ends the running scene and starts `scene`, as the sequencer's transition does.
-  void Enter(int scene) { SwitchScene(scene); }
+  void Enter(int scene) {
+    TowardZero([scene] { SwitchScene(scene); });
+  }
   // One frame of the main loop with `ticks` elapsed: update, render, present.
   void Frame(int ticks) {
-    UpdateScene(ticks);
-    RenderScene();
+    TowardZero([ticks] {
+      UpdateScene(ticks);
+      RenderScene();
+    });
     PresentFrame();
   }
   // The last presented frame (empty when none was presented).
@@ -72,6 +77,15 @@ class SceneStage {
   }
 
  private:
+  // The scenes compute with truncation, as they do inside the main loop.
+  template <class Work>
+  static void TowardZero(Work work) {
+    const int saved = std::fegetround();
+    std::fesetround(FE_TOWARDZERO);
+    work();
+    std::fesetround(saved);
+  }
+
   static constexpr const char* kClassName = "scenestage";
   bool ready_ = false;
 };
