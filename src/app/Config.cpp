@@ -4,6 +4,8 @@
 #include "app/Settings.h"
 #include "audio/Out_base.h"
 #include "display/Vscreentools.h"
+#include "effects/Fx_marquelite.h"
+#include "effects/Fx_marqueliteclose.h"
 #include "effects/Fx_pause.h"
 #include "effects/Fx_testcard.h"
 #include "effects/Pcx.h"
@@ -21,13 +23,13 @@ constexpr SceneOps Testcard(int32_t endOrder, int32_t endRow) {
 }
 }  // namespace
 
-// Scenes 3 to 14 show a test card until their effects exist; 3 to 13 already end on the music.
+// Scenes 5 to 14 show a test card until their effects exist; 5 to 13 already end on the music.
 SceneOps sceneTable[kSceneCount] = {
     {DissolveStart, DissolveUpdate, DissolveRender, DissolveEnd, -1, 0, false},
     {[] { PauseStart(3); }, PauseUpdate, nullptr, nullptr, -1, 0, true},
     {PresentationStart, PresentationUpdate, PresentationRender, PresentationEnd, -1, 0, false},
-    Testcard(3, 32),
-    Testcard(4, 0),
+    {TitleStart, TitleUpdate, TitleRender, TitleEnd, 3, 32, false},
+    {CloseStart, CloseUpdate, CloseRender, nullptr, 4, 0, false},
     Testcard(6, 0),
     Testcard(8, 0),
     Testcard(10, 0),
