@@ -7,6 +7,7 @@
 #include "effects/Fx_marquelite.h"
 #include "effects/Fx_marqueliteclose.h"
 #include "effects/Fx_pause.h"
+#include "effects/Fx_rotozoom.h"
 #include "effects/Fx_testcard.h"
 #include "effects/Pcx.h"
 #include "effects/Shaders.h"
@@ -15,22 +16,19 @@ int32_t currentScene = -1;
 bool sceneDone = false;
 
 namespace {
-// The credits only end the show's pass when it loops.
-bool CreditsUpdate(int ticks) { return TestcardUpdate(ticks) && loopDemo; }
-
 constexpr SceneOps Testcard(int32_t endOrder, int32_t endRow) {
   return {TestcardStart, TestcardUpdate, TestcardRender, nullptr, endOrder, endRow, false};
 }
 }  // namespace
 
-// Scenes 5 to 14 show a test card until their effects exist; 5 to 13 already end on the music.
+// Scenes 6 to 13 show a test card until their effects exist; they already end on the music.
 SceneOps sceneTable[kSceneCount] = {
     {DissolveStart, DissolveUpdate, DissolveRender, DissolveEnd, -1, 0, false},
     {[] { PauseStart(3); }, PauseUpdate, nullptr, nullptr, -1, 0, true},
     {PresentationStart, PresentationUpdate, PresentationRender, PresentationEnd, -1, 0, false},
     {TitleStart, TitleUpdate, TitleRender, TitleEnd, 3, 32, false},
     {CloseStart, CloseUpdate, CloseRender, nullptr, 4, 0, false},
-    Testcard(6, 0),
+    {StarsStart, StarsUpdate, StarsRender, StarsEnd, 6, 0, false},
     Testcard(8, 0),
     Testcard(10, 0),
     Testcard(11, 0),
@@ -39,7 +37,8 @@ SceneOps sceneTable[kSceneCount] = {
     Testcard(15, 0),
     Testcard(16, 0),
     Testcard(19, 48),
-    {TestcardStart, CreditsUpdate, TestcardRender, nullptr, -1, 0, false},
+    // Ends only when the credits ran through with looping on.
+    {StarsStart, StarsUpdate, CreditsRender, StarsEnd, -1, 0, false},
 };
 
 namespace {

@@ -272,7 +272,8 @@ TEST_P(CreditsScene, EndThePassOnlyWhenTheShowLoops) {
   if (loop) dialog.push_back(vt::DialogStep::CheckBox(kLoopBox));
   dialog.push_back(vt::DialogStep::Press(kGo));
   Host({}, dialog);
-  vt::KeyDown(14 * kTickMs + 5000, VK_ESCAPE);
+  // The credits take 3904 ticks to run through.
+  vt::KeyDown((14 + 3904) * kTickMs + 2000, VK_ESCAPE);
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(loopDemo, loop);
   EXPECT_EQ(sceneLogs[2].starts, loop ? 2 : 1);
