@@ -64,11 +64,15 @@ class SceneStage {
   }
   // One frame of the main loop with `ticks` elapsed: update, render, present.
   void Frame(int ticks) {
+    Draw(ticks);
+    PresentFrame();
+  }
+  // The scene's own part of a frame: update and render, nothing presented.
+  void Draw(int ticks) {
     TowardZero([ticks] {
       UpdateScene(ticks);
       RenderScene();
     });
-    PresentFrame();
   }
   // The last presented frame (empty when none was presented).
   vemora::testing::Picture Presented() const {
