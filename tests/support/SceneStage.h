@@ -23,6 +23,7 @@ class SceneStage {
     vt::HeadlessOptions options;
     options.timeLimitMs = 0;
     vt::UseHeadlessHost(options);
+    vt::KeepPresentedFrames(1);  // only the last frame is read back
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.lpszClassName = kClassName;
