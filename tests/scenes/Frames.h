@@ -59,6 +59,15 @@ inline ::testing::AssertionResult SameFrame(const vemora::testing::Picture& actu
   return ::testing::AssertionFailure() << text;
 }
 
+// Tests that run in both display formats: 0 full screen (5:6:5), 1 windowed overlay (5:5:5).
+class InBothModes : public ::testing::TestWithParam<int> {
+ protected:
+  int Mode() const { return GetParam(); }
+};
+inline std::string ModeName(const ::testing::TestParamInfo<int>& info) {
+  return info.param == 0 ? "FullScreen565" : "Windowed555";
+}
+
 // A decoded picture of the show, its colours at fade level `level` of 63.
 struct Image {
   int32_t width = 0, height = 0;

@@ -33,10 +33,7 @@ void HalfSizeLogo(Screen& screen, const scenetest::Image& logo, int centreY, int
     for (int x = 0; x < 256; ++x) screen[(top + y) * 640 + 192 + x] = logo.At(2 * x, 2 * y, mode, 32);
 }
 
-class Presentation : public ::testing::TestWithParam<int> {
- protected:
-  int Mode() const { return GetParam(); }
-};
+class Presentation : public scenetest::InBothModes {};
 
 TEST_P(Presentation, FirstFrameShowsOnlyTheTopWordAndTheMiddleWordInDarkGrey) {
   scenetest::SceneStage stage(Mode());
@@ -84,8 +81,7 @@ TEST_P(Presentation, OneLongUpdateSettlesBothLogosAndMovesTheWordsAtOnce) {
   EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(expected, Mode())));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, Presentation, ::testing::Values(0, 1),
-                         [](const auto& info) { return info.param == 0 ? "FullScreen565" : "Windowed555"; });
+INSTANTIATE_TEST_SUITE_P(Modes, Presentation, ::testing::Values(0, 1), scenetest::ModeName);
 
 TEST(PresentationScene, EndsBlackAtUpdate756AtOneTickPerFrameAndStartsAfreshTheSecondTime) {
   scenetest::SceneStage stage(0);

@@ -47,10 +47,7 @@ vt::Picture RunScene(scenetest::SceneStage& stage, int scene, const std::vector<
   return stage.Presented();
 }
 
-class StarField : public ::testing::TestWithParam<int> {
- protected:
-  int Mode() const { return GetParam(); }
-};
+class StarField : public scenetest::InBothModes {};
 
 TEST_P(StarField, FirstFrameShowsTheStartPositionsOnABlackScreen) {
   scenetest::SceneStage stage(Mode());
@@ -67,8 +64,7 @@ TEST_P(StarField, FirstFrameShowsTheStartPositionsOnABlackScreen) {
   EXPECT_TRUE(SameFrame(RunScene(stage, 5, {1}), ShownFrame(expected, Mode())));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, StarField, ::testing::Values(0, 1),
-                         [](const auto& info) { return info.param == 0 ? "FullScreen565" : "Windowed555"; });
+INSTANTIATE_TEST_SUITE_P(Modes, StarField, ::testing::Values(0, 1), scenetest::ModeName);
 
 TEST(StarFieldMotion, EachFrameShowsOnlyItsOwnStarsInGreys) {
   scenetest::SceneStage stage(0);

@@ -24,10 +24,7 @@ Screen TitleScreen(int mode) {
 
 void Mark() { std::fill(vscreen, vscreen + 640 * 480, kMarker); }
 
-class Title : public ::testing::TestWithParam<int> {
- protected:
-  int Mode() const { return GetParam(); }
-};
+class Title : public scenetest::InBothModes {};
 
 TEST_P(Title, WedgesGrowFromTheRightAndLeftEdgesOverWhatWasThere) {
   scenetest::SceneStage stage(Mode());
@@ -48,8 +45,7 @@ TEST_P(Title, WedgesGrowFromTheRightAndLeftEdgesOverWhatWasThere) {
   EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(expected, Mode())));
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, Title, ::testing::Values(0, 1),
-                         [](const auto& info) { return info.param == 0 ? "FullScreen565" : "Windowed555"; });
+INSTANTIATE_TEST_SUITE_P(Modes, Title, ::testing::Values(0, 1), scenetest::ModeName);
 
 // 81 ticks is the first frame past 640 pixels; a million stands for one update after a long stall.
 class TitleCompletion : public ::testing::TestWithParam<int> {};
