@@ -61,7 +61,7 @@ void EraseStars() {
   while (plottedCount > 0) vscreen[plottedPixels[--plottedCount]] = 0;
 }
 
-// One frame late: the points the last update read, which are the ones the viewer saw it start from.
+// The field is drawn one step behind its motion: from the points the last update started from.
 void PlotStars() {
   for (int i = 0; i < kStarCount; ++i) {
     const float* p = nextStars + 3 * i;

@@ -1,4 +1,4 @@
-// The title reveal and the closing bars, seen on presented frames.
+// The title reveal and the closing bars, drawn over what the screen held before.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,41 +8,36 @@
 
 namespace {
 
-using scenetest::SameFrame;
 using scenetest::Screen;
-using scenetest::ShownFrame;
+using scenetest::Shows;
 
-constexpr uint16_t kMarker = 0x1234;  // what the screen held before
+constexpr uint16_t kBefore = 0x1234;
 
-Screen TitleScreen(int mode) {
+void FillBefore() { std::fill(vscreen, vscreen + 640 * 480, kBefore); }
+
+// The title where `revealed` (x, y) holds, the earlier screen elsewhere.
+template <class Revealed>
+Screen TitleWhere(int mode, Revealed revealed) {
   const scenetest::Image title = scenetest::Decode(TitleImage());
-  Screen screen(640 * 480);
-  for (int y = 0; y < 480; ++y)
-    for (int x = 0; x < 640; ++x) screen[y * 640 + x] = title.At(x, y, mode);
+  Screen screen(640 * 480, kBefore);
+  for (int i = 0; i < 640 * 480; ++i)
+    if (revealed(i % 640, i / 640)) screen[i] = title.At(i % 640, i / 640, mode);
   return screen;
 }
 
-void Mark() { std::fill(vscreen, vscreen + 640 * 480, kMarker); }
-
 class Title : public scenetest::InBothModes {};
 
-TEST_P(Title, WedgesGrowFromTheRightAndLeftEdgesOverWhatWasThere) {
+TEST_P(Title, WedgesGrowFromTheRightAndLeftEdgesEightPixelsPerTick) {
   scenetest::SceneStage stage(Mode());
   ASSERT_TRUE(stage.Ready());
-  Mark();
+  FillBefore();
   stage.Enter(3);
   stage.Frame(0);
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(scenetest::Filled(kMarker), Mode())));
-
-  stage.Frame(40);  // 320 pixels
-  const Screen title = TitleScreen(Mode());
-  Screen expected = scenetest::Filled(kMarker);
-  for (int y = 0; y < 480; ++y) {
-    const int rightFrom = 640 - 320 * y / 480, leftTo = 320 * (479 - y) / 480;
-    for (int x = 0; x < 640; ++x)
-      if (x >= rightFrom || x < leftTo) expected[y * 640 + x] = title[y * 640 + x];
-  }
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(expected, Mode())));
+  EXPECT_TRUE(Shows(stage.Presented(), Screen(640 * 480, kBefore), Mode()));
+  stage.Frame(40);  // 320 pixels: the right wedge widest at the bottom, the left one at the top
+  EXPECT_TRUE(Shows(stage.Presented(),
+                    TitleWhere(Mode(), [](int x, int y) { return x >= 640 - 320 * y / 480 || x < 320 * (479 - y) / 480; }),
+                    Mode()));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, Title, ::testing::Values(0, 1), scenetest::ModeName);
@@ -53,13 +48,13 @@ class TitleCompletion : public ::testing::TestWithParam<int> {};
 TEST_P(TitleCompletion, LastFrameShowsTheWholePictureAndLaterFramesLeaveTheScreenAlone) {
   scenetest::SceneStage stage(0);
   ASSERT_TRUE(stage.Ready());
-  Mark();
+  FillBefore();
   stage.Enter(3);
   stage.Frame(GetParam());
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(TitleScreen(0), 0)));
-  Mark();
+  EXPECT_TRUE(Shows(stage.Presented(), TitleWhere(0, [](int, int) { return true; }), 0));
+  FillBefore();
   stage.Frame(1);
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(scenetest::Filled(kMarker), 0)));
+  EXPECT_TRUE(Shows(stage.Presented(), Screen(640 * 480, kBefore), 0));
   EXPECT_FALSE(sceneDone);  // the music ends this scene, not the picture
 }
 
@@ -68,29 +63,20 @@ INSTANTIATE_TEST_SUITE_P(Title, TitleCompletion, ::testing::Values(81, 1000000))
 TEST(ClosingBars, CloseEightRowsPerTickMeetAtTick30AndLeaveTheScreenAloneFromTick32) {
   scenetest::SceneStage stage(0);
   ASSERT_TRUE(stage.Ready());
-  Mark();
+  FillBefore();
   stage.Enter(4);
   stage.Frame(29);  // 232: rows 0 to 232 and 247 to 479
-  Screen expected = scenetest::Filled(0);
-  std::fill(expected.begin() + 233 * 640, expected.begin() + 247 * 640, kMarker);
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(expected, 0)));
-  stage.Frame(1);
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(scenetest::Filled(0), 0)));
-  Mark();
-  stage.Frame(1);  // past 240: the last drawing
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(scenetest::Filled(0), 0)));
-  Mark();
-  stage.Frame(1);
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(scenetest::Filled(kMarker), 0)));
-}
-
-TEST(ClosingBars, OneLongUpdateBlackensTheWholeScreen) {
-  scenetest::SceneStage stage(1);
-  ASSERT_TRUE(stage.Ready());
-  Mark();
-  stage.Enter(4);
+  Screen expected(640 * 480, 0);
+  std::fill(expected.begin() + 233 * 640, expected.begin() + 247 * 640, kBefore);
+  EXPECT_TRUE(Shows(stage.Presented(), expected, 0));
+  for (int tick = 30; tick <= 32; ++tick) {
+    FillBefore();
+    stage.Frame(1);
+    EXPECT_TRUE(Shows(stage.Presented(), Screen(640 * 480, tick < 32 ? 0 : kBefore), 0)) << "tick " << tick;
+  }
+  stage.Enter(4);  // and once more, in one long update
   stage.Frame(1000000);
-  EXPECT_TRUE(SameFrame(stage.Presented(), ShownFrame(scenetest::Filled(0), 1)));
+  EXPECT_TRUE(Shows(stage.Presented(), Screen(640 * 480, 0), 0));
   EXPECT_FALSE(sceneDone);
 }
 
