@@ -3,6 +3,8 @@
 #include <cstring>
 #include <new>
 
+#include "display/Vscreentools.h"
+
 namespace {
 
 constexpr int32_t kHeaderSize = 128;
@@ -71,4 +73,19 @@ bool PcxDecode(const uint8_t* data, int32_t length, uint8_t** pixels, uint8_t** 
     *height = h;
   }
   return false;
+}
+
+uint8_t* PcxDecodeColours(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint16_t colours[256]) {
+  uint8_t *pixels, *palette;
+  int32_t w, h;
+  if (PcxDecode(data, length, &pixels, &palette, &w, &h)) return nullptr;
+  if (w == width && h == height) {
+    ConvertPalette(palette, 256);
+    std::memcpy(colours, palette, 256 * sizeof(uint16_t));
+  } else {
+    delete[] pixels;
+    pixels = nullptr;
+  }
+  delete[] palette;
+  return pixels;
 }
