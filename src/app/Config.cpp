@@ -5,6 +5,7 @@
 #include "audio/Out_base.h"
 #include "display/Vscreentools.h"
 #include "effects/Fx_pause.h"
+#include "effects/Fx_rotozoom.h"
 #include "effects/Fx_testcard.h"
 #include "effects/Shaders.h"
 
@@ -28,8 +29,8 @@ SceneOps sceneTable[kSceneCount] = {
     Testcard(3, 32),
     Testcard(4, 0),
     Testcard(6, 0),
-    Testcard(8, 0),
-    Testcard(10, 0),
+    {RotozoomStart, RotozoomUpdate, RotozoomRender, nullptr, 8, 0, false},
+    {nullptr, RotozoomUpdate, RotozoomBlendRender, RotozoomEnd, 10, 0, false},
     Testcard(11, 0),
     Testcard(12, 0),
     Testcard(14, 0),
