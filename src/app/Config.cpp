@@ -4,6 +4,7 @@
 #include "app/Settings.h"
 #include "audio/Out_base.h"
 #include "display/Vscreentools.h"
+#include "effects/Fx_blur.h"
 #include "effects/Fx_pause.h"
 #include "effects/Fx_rotozoom.h"
 #include "effects/Fx_testcard.h"
@@ -31,12 +32,12 @@ SceneOps sceneTable[kSceneCount] = {
     Testcard(6, 0),
     {RotozoomStart, RotozoomUpdate, RotozoomRender, nullptr, 8, 0, false},
     {nullptr, RotozoomUpdate, RotozoomBlendRender, RotozoomEnd, 10, 0, false},
-    Testcard(11, 0),
-    Testcard(12, 0),
+    {[] { FlowStart(0); FlowResetPath(); }, FlowUpdatePath, FlowRender, nullptr, 11, 0, true},
+    {nullptr, FlowUpdatePathBands, FlowRender, FlowEnd, 12, 0, true},
     Testcard(14, 0),
-    Testcard(15, 0),
+    {[] { FlowStart(1); FlowResetPath(); }, FlowUpdateRandom, FlowRender, FlowEnd, 15, 0, true},
     Testcard(16, 0),
-    Testcard(19, 48),
+    {[] { FlowStart(-1); FlowResetPath(); }, FlowUpdateWords, FlowRender, FlowEnd, 19, 48, true},
     {TestcardStart, CreditsUpdate, TestcardRender, nullptr, -1, 0, false},
 };
 
