@@ -8,6 +8,7 @@
 #include "effects/Fx_pause.h"
 #include "effects/Fx_rotozoom.h"
 #include "effects/Fx_testcard.h"
+#include "effects/Fx_water.h"
 #include "effects/Shaders.h"
 
 int32_t currentScene = -1;
@@ -34,7 +35,7 @@ SceneOps sceneTable[kSceneCount] = {
     {nullptr, RotozoomUpdate, RotozoomBlendRender, RotozoomEnd, 10, 0, false},
     {[] { FlowStart(0); FlowResetPath(); }, FlowUpdatePath, FlowRender, nullptr, 11, 0, true},
     {nullptr, FlowUpdatePathBands, FlowRender, FlowEnd, 12, 0, true},
-    Testcard(14, 0),
+    {WaterStart, WaterUpdate, WaterRender, WaterEnd, 14, 0, true},
     {[] { FlowStart(1); FlowResetPath(); }, FlowUpdateRandom, FlowRender, FlowEnd, 15, 0, true},
     Testcard(16, 0),
     {[] { FlowStart(-1); FlowResetPath(); }, FlowUpdateWords, FlowRender, FlowEnd, 19, 48, true},
