@@ -7,6 +7,7 @@
 #include "effects/Fx_blur.h"
 #include "effects/Fx_pause.h"
 #include "effects/Fx_rotozoom.h"
+#include "effects/Fx_shadebob.h"
 #include "effects/Fx_testcard.h"
 #include "effects/Fx_water.h"
 #include "effects/Shaders.h"
@@ -23,7 +24,7 @@ constexpr SceneOps Testcard(int32_t endOrder, int32_t endRow) {
 }
 }  // namespace
 
-// Scenes 2 to 14 show a test card until their effects exist; 3 to 13 already end on the music.
+// Scenes 2 to 5 and 14 show a test card until their effects exist; 3 to 13 end on the music.
 SceneOps sceneTable[kSceneCount] = {
     {DissolveStart, DissolveUpdate, DissolveRender, DissolveEnd, -1, 0, false},
     {[] { PauseStart(3); }, PauseUpdate, nullptr, nullptr, -1, 0, true},
@@ -37,7 +38,7 @@ SceneOps sceneTable[kSceneCount] = {
     {nullptr, FlowUpdatePathBands, FlowRender, FlowEnd, 12, 0, true},
     {WaterStart, WaterUpdate, WaterRender, WaterEnd, 14, 0, true},
     {[] { FlowStart(1); FlowResetPath(); }, FlowUpdateRandom, FlowRender, FlowEnd, 15, 0, true},
-    Testcard(16, 0),
+    {BobsStart, BobsUpdate, BobsRender, BobsEnd, 16, 0, false},
     {[] { FlowStart(-1); FlowResetPath(); }, FlowUpdateWords, FlowRender, FlowEnd, 19, 48, true},
     {TestcardStart, CreditsUpdate, TestcardRender, nullptr, -1, 0, false},
 };
