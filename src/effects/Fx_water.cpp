@@ -54,11 +54,31 @@ void PresentBackground() {
   for (int32_t n = 0; n < 3; ++n) PresentFrame();
 }
 
+using Pixels8 = uint16_t __attribute__((vector_size(16)));
+
+Pixels8 Load8(const uint16_t* pixels) {
+  Pixels8 v;
+  std::memcpy(&v, pixels, sizeof v);
+  return v;
+}
+
+// Eight sprite pixels over the screen, the transparent ones left out.
+void Put8(uint16_t* to, const uint16_t* from, Pixels8 transparent) {
+  const Pixels8 sprite = Load8(from), screen = Load8(to);
+  const auto clear = reinterpret_cast<Pixels8>(sprite == transparent);
+  const Pixels8 mixed = (sprite & ~clear) | (screen & clear);
+  std::memcpy(to, &mixed, sizeof mixed);
+}
+
+// The last block of a row overlaps the one before it: putting a pixel twice changes nothing.
 void DrawSprite(const uint16_t* sprite, int32_t at, uint16_t transparent) {
+  constexpr int32_t kLastBlock = kSpriteSize - 8;
+  const Pixels8 key = Pixels8{} + transparent;
   for (int32_t j = 0; j < kSpriteSize; ++j) {
     const uint16_t* from = sprite + j * kSpriteSize;
     uint16_t* to = vscreen + at + j * kWidth;
-    for (int32_t k = 0; k < kSpriteSize; ++k) to[k] = from[k] != transparent ? from[k] : to[k];
+    for (int32_t k = 0; k < kLastBlock; k += 8) Put8(to + k, from + k, key);
+    Put8(to + kLastBlock, from + kLastBlock, key);
   }
 }
 
