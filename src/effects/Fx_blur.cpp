@@ -47,32 +47,29 @@ Rgb SeaColour(int32_t i) {
   return {0, static_cast<int32_t>(64 - 63 * c), static_cast<int32_t>(192 - 63 * c)};  // never above 255
 }
 
-int32_t Mix(int32_t fire, int32_t sea, int32_t row) { return (kHeight - row) * fire / kHeight + row * sea / kHeight; }
-
-Rgb RowColour(int32_t mode, int32_t row, int32_t i) {
-  const Rgb fire = FireColour(i), sea = SeaColour(i);
-  if (mode == 0) return fire;
-  if (mode == 1) return sea;
-  return {Mix(fire.r, sea.r, row), Mix(fire.g, sea.g, row), Mix(fire.b, sea.b, row)};
+// Fire at row 0, sea at row 480; each product divided on its own.
+Rgb FireToSea(Rgb fire, Rgb sea, int32_t row) {
+  auto mix = [row](int32_t f, int32_t s) { return (kHeight - row) * f / kHeight + row * s / kHeight; };
+  return {mix(fire.r, sea.r), mix(fire.g, sea.g), mix(fire.b, sea.b)};
 }
 
 void FillRowPalettes(int32_t mode) {
+  Rgb firePalette[256], seaPalette[256];
+  for (int32_t i = 0; i < 256; ++i) {
+    firePalette[i] = FireColour(i);
+    seaPalette[i] = SeaColour(i);
+  }
   uint8_t entries[256 * 4];
   for (int32_t row = 0; row < kHeight; ++row) {
-    uint16_t* palette = rowPalettes + row * 256;
-    if (row > 0 && (mode == 0 || mode == 1)) {
-      std::memcpy(palette, rowPalettes, 256 * sizeof(uint16_t));
-      continue;
-    }
     for (int32_t i = 0; i < 256; ++i) {
-      const Rgb c = RowColour(mode, row, i);
+      const Rgb c = mode == 0 ? firePalette[i] : mode == 1 ? seaPalette[i] : FireToSea(firePalette[i], seaPalette[i], row);
       entries[4 * i] = static_cast<uint8_t>(c.r);
       entries[4 * i + 1] = static_cast<uint8_t>(c.g);
       entries[4 * i + 2] = static_cast<uint8_t>(c.b);
       entries[4 * i + 3] = 0;
     }
     ConvertPalette(entries, 256);
-    std::memcpy(palette, entries, 256 * sizeof(uint16_t));
+    std::memcpy(rowPalettes + row * 256, entries, 256 * sizeof(uint16_t));
   }
 }
 
@@ -90,20 +87,22 @@ void ShuffleGreetings() {
 using Bytes16 = uint8_t __attribute__((vector_size(16)));
 using Sums16 = uint16_t __attribute__((vector_size(32)));
 
-Bytes16 Load16(const uint8_t* bytes) {
+// Widened to 16 bits, so that four bytes add up without overflow.
+void LoadWide(Sums16& sums, const uint8_t* bytes) {
   Bytes16 v;
   std::memcpy(&v, bytes, sizeof v);
-  return v;
+  sums = __builtin_convertvector(v, Sums16);
 }
 
 // 16 positions at once: the mean of each pixel and its three neighbours, truncated, so heat decays
 // as it flows.
 void Smear16(uint8_t* target, const uint8_t* source, int32_t c) {
-  const Sums16 sum = __builtin_convertvector(Load16(source + c - 1), Sums16) +
-                     __builtin_convertvector(Load16(source + c), Sums16) +
-                     __builtin_convertvector(Load16(source + c + 1), Sums16) +
-                     __builtin_convertvector(Load16(source), Sums16);
-  const Bytes16 mean = __builtin_convertvector(sum >> 2, Bytes16);
+  Sums16 before, centre, after, self;
+  LoadWide(before, source + c - 1);
+  LoadWide(centre, source + c);
+  LoadWide(after, source + c + 1);
+  LoadWide(self, source);
+  const Bytes16 mean = __builtin_convertvector((before + centre + after + self) >> 2, Bytes16);
   std::memcpy(target, &mean, sizeof mean);
 }
 
@@ -139,8 +138,8 @@ void StampBob(int32_t x, int32_t y) {
 // The bob goes to (almost) the path's point in eight stamps, a continuous trail however far it jumps.
 void MoveBobAlongPath(int ticks) {
   flowTime += ticks;
-  const int32_t tx = std::max(std::min(static_cast<int32_t>(std::sin(flowTime * 0.1f) * 300 + 320), 630), 10);
-  const int32_t ty = std::max(std::min(static_cast<int32_t>(std::cos(flowTime * 0.04f) * 200 + 240), 460), 10);
+  const int32_t tx = std::clamp(static_cast<int32_t>(std::sin(flowTime * 0.1f) * 300 + 320), 10, 630);
+  const int32_t ty = std::clamp(static_cast<int32_t>(std::cos(flowTime * 0.04f) * 200 + 240), 10, 460);
   const int32_t dx = (tx * 8 - bobX) / 8, dy = (ty * 8 - bobY) / 8;
   for (int32_t step = 0; step < 8; ++step) {
     bobX += dx;
@@ -221,8 +220,8 @@ bool FlowUpdatePathBands(int ticks) {
 bool FlowUpdateRandom(int ticks) {
   if (!heatBlock) return false;
   flowTime += ticks;
-  const int32_t x = std::max(std::min(Random() % kWidth, 630), 10);
-  const int32_t y = std::max(std::min(Random() % kHeight, 460), 10);
+  const int32_t x = std::clamp(Random() % kWidth, 10, 630);
+  const int32_t y = std::clamp(Random() % kHeight, 10, 460);
   bobX = 8 * x;
   bobY = 8 * y;
   StampBob(x, y);

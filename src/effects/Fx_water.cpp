@@ -56,15 +56,11 @@ void PresentBackground() {
 
 using Pixels8 = uint16_t __attribute__((vector_size(16)));
 
-Pixels8 Load8(const uint16_t* pixels) {
-  Pixels8 v;
-  std::memcpy(&v, pixels, sizeof v);
-  return v;
-}
-
 // Eight sprite pixels over the screen, the transparent ones left out.
 void Put8(uint16_t* to, const uint16_t* from, Pixels8 transparent) {
-  const Pixels8 sprite = Load8(from), screen = Load8(to);
+  Pixels8 sprite, screen;
+  std::memcpy(&sprite, from, sizeof sprite);
+  std::memcpy(&screen, to, sizeof screen);
   const auto clear = reinterpret_cast<Pixels8>(sprite == transparent);
   const Pixels8 mixed = (sprite & ~clear) | (screen & clear);
   std::memcpy(to, &mixed, sizeof mixed);
