@@ -9,8 +9,10 @@
 
 #include "EffectTest.h"
 #include "app/Random.h"
+#include "assets/Assets.h"
 #include "effects/Font.h"
 #include "effects/Fx_water.h"
+#include "effects/Pcx.h"
 
 using namespace fxtest;
 
@@ -56,6 +58,22 @@ TEST_P(Pinned, FramesOfEveryEffect) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Effects, Pinned, ::testing::Values(0, 1));
+
+TEST(Pictures, OnlyTheSizeAnEffectReliesOnIsTaken) {
+  scenetest::SceneStage stage(0);
+  ASSERT_TRUE(stage.Ready());
+  const Asset texture = RotoTextureImage();
+  uint16_t colours[256] = {};
+  uint8_t* pixels = PcxDecodeColours(texture.data, texture.size, 256, 256, colours);
+  ASSERT_NE(pixels, nullptr);
+  delete[] pixels;
+  EXPECT_EQ(PcxDecodeColours(texture.data, texture.size, 640, 480, colours), nullptr);
+  EXPECT_EQ(PcxDecodeColours(texture.data, texture.size, 256, 255, colours), nullptr);
+  EXPECT_EQ(PcxDecodeColours(texture.data, 100, 256, 256, colours), nullptr);  // no whole header
+  // The palette came out in display colours: the last entry read from the file, converted.
+  const uint8_t* rgb = texture.data + texture.size - 3;
+  EXPECT_EQ(colours[255], Colour(rgb[0], rgb[1], rgb[2], 0));
+}
 
 // A single overlay holds the frame where the scene wrote it.
 vt::Picture SingleSurfaceRun(int scene, LONG pitch, int* gapChanged) {
