@@ -4,24 +4,19 @@
 #include "app/Settings.h"
 #include "audio/Out_base.h"
 #include "display/Vscreentools.h"
+#include "effects/Fx_blur.h"
 #include "effects/Fx_marquelite.h"
 #include "effects/Fx_marqueliteclose.h"
 #include "effects/Fx_pause.h"
 #include "effects/Fx_rotozoom.h"
-#include "effects/Fx_testcard.h"
+#include "effects/Fx_shadebob.h"
+#include "effects/Fx_water.h"
 #include "effects/Pcx.h"
 #include "effects/Shaders.h"
 
 int32_t currentScene = -1;
 bool sceneDone = false;
 
-namespace {
-constexpr SceneOps Testcard(int32_t endOrder, int32_t endRow) {
-  return {TestcardStart, TestcardUpdate, TestcardRender, nullptr, endOrder, endRow, false};
-}
-}  // namespace
-
-// Scenes 6 to 13 show a test card until their effects exist; they already end on the music.
 SceneOps sceneTable[kSceneCount] = {
     {DissolveStart, DissolveUpdate, DissolveRender, DissolveEnd, -1, 0, false},
     {[] { PauseStart(3); }, PauseUpdate, nullptr, nullptr, -1, 0, true},
@@ -29,14 +24,14 @@ SceneOps sceneTable[kSceneCount] = {
     {TitleStart, TitleUpdate, TitleRender, TitleEnd, 3, 32, false},
     {CloseStart, CloseUpdate, CloseRender, nullptr, 4, 0, false},
     {StarsStart, StarsUpdate, StarsRender, StarsEnd, 6, 0, false},
-    Testcard(8, 0),
-    Testcard(10, 0),
-    Testcard(11, 0),
-    Testcard(12, 0),
-    Testcard(14, 0),
-    Testcard(15, 0),
-    Testcard(16, 0),
-    Testcard(19, 48),
+    {RotozoomStart, RotozoomUpdate, RotozoomRender, nullptr, 8, 0, false},
+    {nullptr, RotozoomUpdate, RotozoomBlendRender, RotozoomEnd, 10, 0, false},
+    {[] { FlowStart(0); FlowResetPath(); }, FlowUpdatePath, FlowRender, nullptr, 11, 0, true},
+    {nullptr, FlowUpdatePathBands, FlowRender, FlowEnd, 12, 0, true},
+    {WaterStart, WaterUpdate, WaterRender, WaterEnd, 14, 0, true},
+    {[] { FlowStart(1); FlowResetPath(); }, FlowUpdateRandom, FlowRender, FlowEnd, 15, 0, true},
+    {BobsStart, BobsUpdate, BobsRender, BobsEnd, 16, 0, false},
+    {[] { FlowStart(-1); FlowResetPath(); }, FlowUpdateWords, FlowRender, FlowEnd, 19, 48, true},
     // Ends only when the credits ran through with looping on.
     {StarsStart, StarsUpdate, CreditsRender, StarsEnd, -1, 0, false},
 };

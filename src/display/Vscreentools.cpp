@@ -306,3 +306,22 @@ void DestroyDisplay() {
   ddraw = nullptr;
   ClearSurfaceGlobals();
 }
+
+LockedSurface LockBackSurface() {
+  DDSURFACEDESC desc;
+  std::memset(&desc, 0, sizeof desc);
+  desc.dwSize = sizeof desc;
+  if (!backSurface || backSurface->LockSurface(&desc, DDLOCK_WAIT)) return {nullptr, 0};
+  if (!desc.lpSurface) {
+    backSurface->UnlockSurface();
+    return {nullptr, 0};
+  }
+  return {static_cast<uint8_t*>(desc.lpSurface), static_cast<int32_t>(desc.lPitch)};
+}
+
+void ClearBackSurface() {
+  const LockedSurface surface = LockBackSurface();
+  if (!surface.pixels) return;
+  for (int y = 0; y < kScreenHeight; ++y) std::memset(surface.pixels + y * surface.pitch, 0, kScreenWidth * 2);
+  backSurface->UnlockSurface();
+}

@@ -63,3 +63,13 @@ void PresentFrame();
 void PlaceOverlay(bool show, const RECT* destination);
 void ShutdownDisplay();
 void DestroyDisplay();
+
+// For the scenes that write their frame straight into the back surface.
+struct LockedSurface {
+  uint8_t* pixels;  // first row; null when there is no back surface or it could not be locked
+  int32_t pitch;    // bytes from one row to the next
+};
+// Locks with waiting; a surface given must be released with backSurface->UnlockSurface().
+LockedSurface LockBackSurface();
+// A black frame, for a scene that has nothing to show.
+void ClearBackSurface();

@@ -115,7 +115,7 @@ const char textPresentation[] = "Presentation";
 const char textAnd[] = "And";
 const char textSouvenirs[] = "Souvenirs...";
 
-const char* const greetingWords[kGreetingCount + 1] = {
+const char* greetingWords[kGreetingCount + 1] = {
     "Hello to",
     "(in random order )",
     "Glimmerfax",

@@ -36,9 +36,10 @@ extern const char textA[];             // "A"
 extern const char textPresentation[];  // "Presentation"
 extern const char textAnd[];           // "And"
 
-// Greetings: 23 lines and a null end marker.
+// Greetings: 23 lines and a null end marker. The heat-flow scenes shuffle the lines after the
+// first two in place, so each shuffle starts from the order the last one left.
 constexpr int kGreetingCount = 23;
-extern const char* const greetingWords[kGreetingCount + 1];
+extern const char* greetingWords[kGreetingCount + 1];
 
 // Closing credits: 61 lines (empty ones included) and a null end marker.
 constexpr int kCreditLineCount = 61;

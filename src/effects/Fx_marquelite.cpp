@@ -1,7 +1,6 @@
 #include "effects/Fx_marquelite.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "assets/Assets.h"
 #include "display/Vscreentools.h"
@@ -25,12 +24,8 @@ void Reveal(int32_t begin, int32_t end) {
 }  // namespace
 
 void TitleStart() {
-  uint8_t* palette = nullptr;
-  if (!PcxDecodeSized(TitleImage().data, TitleImage().size, kScreenWidth, kScreenHeight, &titlePixels, &palette)) {
-    ConvertPalette(palette, 256);
-    std::memcpy(titleColours, palette, sizeof titleColours);
-  }
-  delete[] palette;
+  const Asset title = TitleImage();
+  titlePixels = PcxDecodeColours(title.data, title.size, kScreenWidth, kScreenHeight, titleColours);
   revealProgress = 0;
   revealDone = false;
 }

@@ -1,4 +1,6 @@
-// The star field and the credits scroller over it, with the matrix operations they use.
+// The star field and the credits scroller over it (scenes 5 and 14), with the matrix operations
+// they use; and the rotozoom (scenes 6 and 7), a tiled texture turning and zooming in the window
+// of a frame picture.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -23,3 +25,12 @@ void StarsEnd();
 void MatrixIdentity(float* m);
 void MatrixMultiply(float* out, const float* a, const float* b);  // out may be a or b
 void TransformPoints(const float* m, const float* in, float* out, int count);
+
+// --- Rotozoom (scenes 6 and 7)
+// Scene 6 starts it and draws opaque; scene 7 goes on with the same time and draws each pixel as
+// the mean of the new texel and the last frame's pixel; leaving scene 7 ends it.
+void RotozoomStart();
+bool RotozoomUpdate(int ticks);  // never finishes: the music ends both scenes
+void RotozoomRender();
+void RotozoomBlendRender();
+void RotozoomEnd();

@@ -82,17 +82,19 @@ bool PcxDecode(const uint8_t* data, int32_t length, uint8_t** pixels, uint8_t** 
   return false;
 }
 
-bool PcxDecodeSized(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint8_t** pixels,
-                    uint8_t** palette) {
-  int32_t w = 0, h = 0;
-  if (PcxDecode(data, length, pixels, palette, &w, &h)) return true;
-  if (w == width && h == height) return false;
-  for (uint8_t** block : {pixels, palette}) {
-    if (!block) continue;
-    delete[] *block;
-    *block = nullptr;
+uint8_t* PcxDecodeColours(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint16_t colours[256]) {
+  uint8_t *pixels, *palette;
+  int32_t w, h;
+  if (PcxDecode(data, length, &pixels, &palette, &w, &h)) return nullptr;
+  if (w == width && h == height) {
+    ConvertPalette(palette, 256);
+    std::memcpy(colours, palette, 256 * sizeof(uint16_t));
+  } else {
+    delete[] pixels;
+    pixels = nullptr;
   }
-  return true;
+  delete[] palette;
+  return pixels;
 }
 
 // --- Fading pictures

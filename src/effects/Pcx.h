@@ -17,10 +17,10 @@ bool PcxDecode(const uint8_t* data, int32_t length, uint8_t** pixels, uint8_t** 
 
 constexpr int64_t kPcxMaxPixels = 2048 * 2048;  // over ten times the largest picture of the show
 
-// Decodes a picture the caller relies on being exactly width x height. Any other size counts as
-// a failure, so an edited asset makes its effect show nothing instead of reading past its pixels.
-bool PcxDecodeSized(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint8_t** pixels,
-                    uint8_t** palette);
+// For effects that rely on a picture's size: decodes a picture that must be exactly width x height
+// and converts its palette to 256 display colours in `colours`. Returns the pixels (released with
+// delete[]), or null when the data does not decode or the picture has another size.
+uint8_t* PcxDecodeColours(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint16_t colours[256]);
 
 // A picture that bounces open, flickers on like a neon tube and fades to black.
 struct FadePicture {

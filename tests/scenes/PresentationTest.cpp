@@ -122,11 +122,6 @@ TEST(FadePicture, PicturesThatCannotBeUsedAreNeverDrawnButKeepTheirTime) {
   FadePictureDraw(picture);
   PresentFrame();
   EXPECT_TRUE(Shows(stage.Presented(), Screen(640 * 480, 0x1234), 0));
-  // A picture of another size than its effect relies on is refused as a whole.
-  uint8_t *pixels = nullptr, *palette = nullptr;
-  EXPECT_TRUE(PcxDecodeSized(TitleImage().data, TitleImage().size, 512, 138, &pixels, &palette));
-  EXPECT_EQ(pixels, nullptr);
-  EXPECT_EQ(palette, nullptr);
 }
 
 TEST(DrawScaled, CutsAtTheScreenEdgesAndNeverMagnifiesBeyondEightThirds) {

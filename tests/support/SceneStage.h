@@ -23,6 +23,7 @@ class SceneStage {
     vt::HeadlessOptions options;
     options.timeLimitMs = 0;
     vt::UseHeadlessHost(options);
+    std::fesetround(FE_TOWARDZERO);  // the scenes compute with truncation, as inside the main loop
     vt::KeepPresentedFrames(1);  // only the last frame is read back
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = DefWindowProcA;
@@ -52,6 +53,7 @@ class SceneStage {
     mainWindow = nullptr;
     UnregisterClassA(kClassName, nullptr);
     vemora::testing::ResetHost();
+    std::fesetround(savedRounding_);
   }
   SceneStage(const SceneStage&) = delete;
   SceneStage& operator=(const SceneStage&) = delete;
@@ -60,9 +62,7 @@ class SceneStage {
   bool Ready() const { return ready_; }
 
   // Ends the running scene and starts `scene`, as the sequencer's transition does.
-  void Enter(int scene) {
-    TowardZero([scene] { SwitchScene(scene); });
-  }
+  void Enter(int scene) { SwitchScene(scene); }
   // One frame of the main loop with `ticks` elapsed: update, render, present.
   void Frame(int ticks) {
     Draw(ticks);
@@ -70,10 +70,8 @@ class SceneStage {
   }
   // The scene's own part of a frame: update and render, nothing presented.
   void Draw(int ticks) {
-    TowardZero([ticks] {
-      UpdateScene(ticks);
-      RenderScene();
-    });
+    UpdateScene(ticks);
+    RenderScene();
   }
   // The last presented frame (empty when none was presented).
   vemora::testing::Picture Presented() const {
@@ -82,16 +80,8 @@ class SceneStage {
   }
 
  private:
-  // The scenes compute with truncation, as they do inside the main loop.
-  template <class Work>
-  static void TowardZero(Work work) {
-    const int saved = std::fegetround();
-    std::fesetround(FE_TOWARDZERO);
-    work();
-    std::fesetround(saved);
-  }
-
   static constexpr const char* kClassName = "scenestage";
+  const int savedRounding_ = std::fegetround();
   bool ready_ = false;
 };
 
