@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "SceneStage.h"
 #include "assets/Assets.h"
 #include "effects/Pcx.h"
 #include "testing.h"
@@ -22,9 +23,6 @@ class InBothModes : public ::testing::TestWithParam<int> {
 };
 inline std::string ModeName(const ::testing::TestParamInfo<int>& info) { return info.param ? "Windowed555" : "FullScreen565"; }
 
-inline uint16_t Colour(int r, int g, int b, int mode) {
-  return static_cast<uint16_t>(mode == 0 ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3 : (r >> 3) << 10 | (g >> 3) << 5 | b >> 3);
-}
 inline uint16_t Grey(int level, int mode) { return Colour(8 * level, 8 * level, 8 * level, mode); }
 
 // The display's expansion of a 16-bit pixel to 8 bits a channel.

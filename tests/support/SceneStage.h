@@ -15,6 +15,11 @@
 
 namespace scenetest {
 
+// An 8-bit channel triple in the display's format; mode 0: 5:6:5, 1: 5:5:5.
+inline uint16_t Colour(uint32_t r, uint32_t g, uint32_t b, int mode) {
+  return static_cast<uint16_t>(mode == 0 ? (r >> 3) << 11 | (g >> 2) << 5 | b >> 3 : (r >> 3) << 10 | (g >> 3) << 5 | b >> 3);
+}
+
 // mode 0: full screen (a 5:6:5 back surface); mode 1: windowed overlay (5:5:5).
 class SceneStage {
  public:
