@@ -1,0 +1,129 @@
+// winprobe: reads and works the top-level windows of another program, from inside Wine.
+//   winprobe wait TITLE SECONDS      waits until a visible window titled TITLE exists
+//   winprobe items TITLE ID          prints the items of combo box ID, one a line
+//   winprobe text TITLE ID           prints the text of control ID
+//   winprobe click TITLE ID          clicks button ID
+//   winprobe devices audio|video     prints what the system enumerates: the waveOut product names,
+//                                    then the DirectSound descriptions; or the DirectDraw ones
+// Exit code 0 on success, 1 when a window or control is missing or does not answer, 2 on usage.
+#include <windows.h>
+#include <ddraw.h>
+#include <dsound.h>
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr UINT kAnswerMs = 5000;
+
+void PrintLine(const char* text) { std::printf("%s\n", text ? text : ""); }
+
+HWND FindVisible(const char* title) {
+  HWND window = FindWindowA(nullptr, title);
+  return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+bool WaitFor(const char* title, double seconds) {
+  for (DWORD waited = 0; !FindVisible(title); waited += 100) {
+    if (waited >= seconds * 1000) return false;
+    Sleep(100);
+  }
+  return true;
+}
+
+HWND Control(const char* title, const char* id) {
+  HWND window = FindVisible(title);
+  if (!window) {
+    std::fprintf(stderr, "winprobe: no window \"%s\"\n", title);
+    return nullptr;
+  }
+  HWND control = GetDlgItem(window, std::atoi(id));
+  if (!control) std::fprintf(stderr, "winprobe: \"%s\" has no control %s\n", title, id);
+  return control;
+}
+
+// A hung program must fail the probe, not hang it.
+bool Ask(HWND control, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(control, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerMs, &result)) {
+    std::fprintf(stderr, "winprobe: message 0x%x not answered\n", message);
+    return false;
+  }
+  answer = static_cast<LRESULT>(result);
+  return true;
+}
+
+int Items(const char* title, const char* id) {
+  HWND control = Control(title, id);
+  LRESULT count = 0;
+  if (!control || !Ask(control, CB_GETCOUNT, 0, 0, count) || count < 0) return 1;
+  for (LRESULT i = 0; i < count; i++) {
+    LRESULT length = 0;
+    if (!Ask(control, CB_GETLBTEXTLEN, i, 0, length) || length < 0) return 1;
+    std::vector<char> text(length + 1);
+    LRESULT copied = 0;
+    if (!Ask(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()), copied)) return 1;
+    PrintLine(text.data());
+  }
+  return 0;
+}
+
+int Text(const char* title, const char* id) {
+  HWND control = Control(title, id);
+  char text[512] = {};
+  LRESULT length = 0;
+  if (!control || !Ask(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), length)) return 1;
+  PrintLine(text);
+  return 0;
+}
+
+int Click(const char* title, const char* id) {
+  HWND control = Control(title, id);
+  LRESULT ignored = 0;
+  return control && Ask(control, BM_CLICK, 0, 0, ignored) ? 0 : 1;
+}
+
+BOOL WINAPI PrintDisplayDevice(GUID*, LPSTR description, LPSTR, LPVOID) {
+  PrintLine(description);
+  return TRUE;
+}
+
+BOOL CALLBACK PrintSoundDevice(LPGUID, LPCSTR description, LPCSTR, LPVOID) {
+  PrintLine(description);
+  return TRUE;
+}
+
+int Devices(const char* kind) {
+  if (!std::strcmp(kind, "video")) return DirectDrawEnumerateA(PrintDisplayDevice, nullptr) == DD_OK ? 0 : 1;
+  if (std::strcmp(kind, "audio")) return 2;
+  const UINT waveDevices = waveOutGetNumDevs();
+  for (UINT i = 0; i < waveDevices; i++) {
+    WAVEOUTCAPSA caps{};
+    if (waveOutGetDevCapsA(i, &caps, sizeof caps) != MMSYSERR_NOERROR) return 1;
+    PrintLine(caps.szPname);
+  }
+  return DirectSoundEnumerateA(PrintSoundDevice, nullptr) == DS_OK ? 0 : 1;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: winprobe wait TITLE SECONDS | items|text|click TITLE ID | devices audio|video\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && !std::strcmp(argv[1], "devices")) return Devices(argv[2]);
+  if (argc != 4) return Usage();
+  const char* command = argv[1];
+  const char* title = argv[2];
+  if (!std::strcmp(command, "wait")) return WaitFor(title, std::atof(argv[3])) ? 0 : 1;
+  if (!std::strcmp(command, "items")) return Items(title, argv[3]);
+  if (!std::strcmp(command, "text")) return Text(title, argv[3]);
+  if (!std::strcmp(command, "click")) return Click(title, argv[3]);
+  return Usage();
+}
