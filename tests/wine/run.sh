@@ -30,6 +30,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 note() { echo "  $*"; }
 seconds_since() { echo "$(( $(date +%s%N) / 1000000 - $1 ))" | awk '{ printf "%.1f", $1 / 1000 }'; }
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+test_started=$(now_ms)
 
 probe() { timeout 20 wine "$bin/winprobe.exe" "$@" 2>>"$work/logs/winprobe.log"; }
 
@@ -240,8 +241,9 @@ done
 
 cleanup
 trap - EXIT
+took="$(seconds_since "$test_started") s"
 if [ "$failures" -ne 0 ]; then
-  echo "Wine test: $failures failure(s); screenshots and logs in $work"
+  echo "Wine test: $failures failure(s) in $took; screenshots and logs in $work"
   exit 1
 fi
-echo "Wine test passed; screenshots in $shots"
+echo "Wine test passed in $took; screenshots in $shots"
