@@ -3,6 +3,7 @@
 //   winprobe items TITLE ID          prints the items of combo box ID, one a line
 //   winprobe text TITLE ID           prints the text of control ID
 //   winprobe click TITLE ID          clicks button ID
+//   winprobe client TITLE            prints the client area on the screen as WxH+X+Y
 //   winprobe devices audio|video     prints what the system enumerates: the waveOut product names,
 //                                    then the DirectSound descriptions; or the DirectDraw ones
 // Exit code 0 on success, 1 when a window or control is missing or does not answer, 2 on usage.
@@ -87,6 +88,15 @@ int Click(const char* title, const char* id) {
   return control && Ask(control, BM_CLICK, 0, 0, ignored) ? 0 : 1;
 }
 
+int Client(const char* title) {
+  HWND window = FindVisible(title);
+  RECT area{};
+  POINT origin{0, 0};
+  if (!window || !GetClientRect(window, &area) || !ClientToScreen(window, &origin)) return 1;
+  std::printf("%ldx%ld+%ld+%ld\n", area.right, area.bottom, origin.x, origin.y);
+  return 0;
+}
+
 BOOL WINAPI PrintDisplayDevice(GUID*, LPSTR description, LPSTR, LPVOID) {
   PrintLine(description);
   return TRUE;
@@ -110,7 +120,8 @@ int Devices(const char* kind) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: winprobe wait TITLE SECONDS | items|text|click TITLE ID | devices audio|video\n");
+  std::fprintf(stderr,
+               "usage: winprobe wait TITLE SECONDS | items|text|click TITLE ID | client TITLE | devices audio|video\n");
   return 2;
 }
 
@@ -118,6 +129,7 @@ int Usage() {
 
 int main(int argc, char** argv) {
   if (argc == 3 && !std::strcmp(argv[1], "devices")) return Devices(argv[2]);
+  if (argc == 3 && !std::strcmp(argv[1], "client")) return Client(argv[2]);
   if (argc != 4) return Usage();
   const char* command = argv[1];
   const char* title = argv[2];

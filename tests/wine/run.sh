@@ -30,7 +30,8 @@ seconds_since() { echo "$(( $(date +%s%N) / 1000000 - $1 ))" | awk '{ printf "%.
 now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
 test_started=$(now_ms)
 
-probe() { timeout 20 wine "$bin/winprobe.exe" "$@" 2>>"$work/logs/winprobe.log"; }
+# Windows programs end their lines with CR LF.
+probe() { timeout 20 wine "$bin/winprobe.exe" "$@" 2>>"$work/logs/winprobe.log" | tr -d '\r'; }
 
 xvfb_pid=""
 show_pid=""
@@ -75,13 +76,16 @@ note "Xvfb on $DISPLAY, 640x480x16"
 if [ ! -f "$prefix/system.reg" ]; then
   started=$(now_ms)
   timeout 180 wine wineboot -i >"$work/logs/wineboot.log" 2>&1 || { fail "prefix creation failed"; exit 1; }
-  # The null ALSA device, not whatever sound server the machine may have.
-  timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >>"$work/logs/wineboot.log" 2>&1
   timeout 60 wineserver -w
   note "prefix created in $(seconds_since "$started") s"
 else
   note "prefix reused"
 fi
+# ALSA (and so the null device), not whatever sound server the machine may have. No window manager
+# runs here: unmanaged windows spare the 2 s Wine would wait for one when a window goes.
+timeout 60 wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >"$work/logs/reg.log" 2>&1 &&
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$work/logs/reg.log" 2>&1 ||
+  { fail "the prefix's settings could not be written"; exit 1; }
 
 # --- the show ----------------------------------------------------------------------------------
 start_show() {
@@ -146,14 +150,18 @@ finish_show() {
   show_pid=""
 }
 
-# A frame of the show: the dialog gone, at least 1% of the screen lit, not the dialog picture.
-brightness() { convert "$1" -colorspace HSB -channel B -separate +channel -threshold 12% -format '%[fx:mean]' info:; }
+# The share of the picture $1 (or of its area $2, WxH+X+Y) brighter than 12%.
+brightness() {
+  convert "$1" ${2:+-crop "$2" +repage} -colorspace HSB -channel B -separate +channel -threshold 12% \
+    -format '%[fx:mean]' info:
+}
+percent_lit() { awk -v b="$(brightness "$@")" 'BEGIN { printf "%.0f", b * 100 }'; }
 differing() { compare -metric AE -fuzz 3% "$1" "$2" null: 2>&1; }
+# A frame of the show: at least 1% of the window's client area $2 lit, not the dialog picture.
 is_show_picture() {
-  awk -v lit="$(brightness "$1")" -v diff="$(differing "$1" "$shots/dialog.png")" \
+  awk -v lit="$(brightness "$1" "$2")" -v diff="$(differing "$1" "$shots/dialog.png")" \
     'BEGIN { exit !(lit >= 0.01 && diff >= 640 * 480 / 10) }'
 }
-percent_lit() { awk -v b="$(brightness "$1")" 'BEGIN { printf "%.0f", b * 100 }'; }
 shoot() { timeout 20 import -window root "$shots/$1.png"; }
 
 # Compares combo box $1 of the dialog with the lines $2; $3 names the list.
@@ -187,6 +195,8 @@ if start_show fullscreen; then
   if probe wait "Vemora - Halvorine" 20; then
     shown=$(now_ms)
     probe wait Settings 0 && fail "the Settings dialog is still up after GO"
+    area=$(probe client "Vemora - Halvorine")
+    [ "$area" = 640x480+0+0 ] || fail "the full screen window's client area is $area, not the screen"
     previous=""
     # The window dissolves for about 2 s and pauses 3 s; then the pictures come.
     for moment in 6.5 8.5 11; do
@@ -194,8 +204,8 @@ if start_show fullscreen; then
       probe wait Error 0 && fail "the show stopped with \"$(probe text Error 65535)\""
       shoot "fullscreen-$moment"
       shot=$shots/fullscreen-$moment.png
-      note "at $moment s: $(percent_lit "$shot")% lit, $(convert "$shot" -format %k info:) colours"
-      is_show_picture "$shot" || fail "the screen at $moment s is not a picture of the show"
+      note "at $moment s: $(percent_lit "$shot" "$area")% lit, $(convert "$shot" -format %k info:) colours"
+      is_show_picture "$shot" "$area" || fail "the screen at $moment s is not a picture of the show"
       [ -n "$previous" ] && [ "$(differing "$shot" "$previous")" -eq 0 ] && fail "the picture at $moment s did not move"
       previous=$shot
     done
@@ -222,10 +232,11 @@ if start_show windowed; then
   elif probe wait "Vemora - Halvorine" 0; then
     sleep 4
     shoot windowed
-    if is_show_picture "$shots/windowed.png"; then
-      note "the overlay was accepted and shows the show"
+    area=$(probe client "Vemora - Halvorine")
+    if is_show_picture "$shots/windowed.png" "$area"; then
+      note "the overlay was accepted and shows the show in the client area $area"
     else
-      note "the overlay was accepted, but Wine shows none of it: the screen is $(percent_lit "$shots/windowed.png")% lit"
+      note "the overlay was accepted, but Wine shows none of it: the client area $area is $(percent_lit "$shots/windowed.png" "$area")% lit"
     fi
     escape_show windowed
   else
