@@ -3,9 +3,11 @@
 //   winprobe items TITLE ID          prints the items of combo box ID, one a line
 //   winprobe text TITLE ID           prints the text of control ID
 //   winprobe click TITLE ID          clicks button ID
+//   winprobe select TITLE ID INDEX   selects item INDEX of combo box ID
 //   winprobe client TITLE            prints the client area on the screen as WxH+X+Y
-//   winprobe devices audio|video     prints what the system enumerates: the waveOut product names,
-//                                    then the DirectSound descriptions; or the DirectDraw ones
+//   winprobe devices KIND            prints the devices the system enumerates, one a line: the
+//                                    waveOut product names or the DirectSound or DirectDraw
+//                                    descriptions (KIND waveout, directsound or directdraw)
 // Exit code 0 on success, 1 when a window or control is missing or does not answer, 2 on usage.
 #include <windows.h>
 #include <ddraw.h>
@@ -47,15 +49,23 @@ HWND Control(const char* title, const char* id) {
   return control;
 }
 
-// A hung program must fail the probe, not hang it.
+// A hung program must fail the probe, not hang it. Wide messages: Wine passes the ANSI forms of
+// CB_GETLBTEXT between processes unconverted.
 bool Ask(HWND control, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& answer) {
   DWORD_PTR result = 0;
-  if (!SendMessageTimeoutA(control, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerMs, &result)) {
+  if (!SendMessageTimeoutW(control, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerMs, &result)) {
     std::fprintf(stderr, "winprobe: message 0x%x not answered\n", message);
     return false;
   }
   answer = static_cast<LRESULT>(result);
   return true;
+}
+
+// In the system's code page, as the device enumerations give their names.
+void PrintWide(const wchar_t* text) {
+  std::vector<char> narrow(WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr) + 1);
+  WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), static_cast<int>(narrow.size()), nullptr, nullptr);
+  PrintLine(narrow.data());
 }
 
 int Items(const char* title, const char* id) {
@@ -65,20 +75,20 @@ int Items(const char* title, const char* id) {
   for (LRESULT i = 0; i < count; i++) {
     LRESULT length = 0;
     if (!Ask(control, CB_GETLBTEXTLEN, i, 0, length) || length < 0) return 1;
-    std::vector<char> text(length + 1);
+    std::vector<wchar_t> text(length + 1);
     LRESULT copied = 0;
     if (!Ask(control, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()), copied)) return 1;
-    PrintLine(text.data());
+    PrintWide(text.data());
   }
   return 0;
 }
 
 int Text(const char* title, const char* id) {
   HWND control = Control(title, id);
-  char text[512] = {};
+  wchar_t text[512] = {};
   LRESULT length = 0;
-  if (!control || !Ask(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), length)) return 1;
-  PrintLine(text);
+  if (!control || !Ask(control, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), length)) return 1;
+  PrintWide(text);
   return 0;
 }
 
@@ -88,6 +98,12 @@ int Click(const char* title, const char* id) {
   return control && Ask(control, BM_CLICK, 0, 0, ignored) ? 0 : 1;
 }
 
+int Select(const char* title, const char* id, const char* index) {
+  HWND control = Control(title, id);
+  LRESULT selected = CB_ERR;
+  return control && Ask(control, CB_SETCURSEL, std::atoi(index), 0, selected) && selected != CB_ERR ? 0 : 1;
+}
+
 int Client(const char* title) {
   HWND window = FindVisible(title);
   RECT area{};
@@ -95,6 +111,12 @@ int Client(const char* title) {
   if (!window || !GetClientRect(window, &area) || !ClientToScreen(window, &origin)) return 1;
   std::printf("%ldx%ld+%ld+%ld\n", area.right, area.bottom, origin.x, origin.y);
   return 0;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: winprobe wait TITLE SECONDS | items|text|click TITLE ID | select TITLE ID INDEX |"
+                       " client TITLE | devices waveout|directsound|directdraw\n");
+  return 2;
 }
 
 BOOL WINAPI PrintDisplayDevice(GUID*, LPSTR description, LPSTR, LPVOID) {
@@ -108,21 +130,16 @@ BOOL CALLBACK PrintSoundDevice(LPGUID, LPCSTR description, LPCSTR, LPVOID) {
 }
 
 int Devices(const char* kind) {
-  if (!std::strcmp(kind, "video")) return DirectDrawEnumerateA(PrintDisplayDevice, nullptr) == DD_OK ? 0 : 1;
-  if (std::strcmp(kind, "audio")) return 2;
+  if (!std::strcmp(kind, "directdraw")) return DirectDrawEnumerateA(PrintDisplayDevice, nullptr) == DD_OK ? 0 : 1;
+  if (!std::strcmp(kind, "directsound")) return DirectSoundEnumerateA(PrintSoundDevice, nullptr) == DS_OK ? 0 : 1;
+  if (std::strcmp(kind, "waveout")) return Usage();
   const UINT waveDevices = waveOutGetNumDevs();
   for (UINT i = 0; i < waveDevices; i++) {
     WAVEOUTCAPSA caps{};
     if (waveOutGetDevCapsA(i, &caps, sizeof caps) != MMSYSERR_NOERROR) return 1;
     PrintLine(caps.szPname);
   }
-  return DirectSoundEnumerateA(PrintSoundDevice, nullptr) == DS_OK ? 0 : 1;
-}
-
-int Usage() {
-  std::fprintf(stderr,
-               "usage: winprobe wait TITLE SECONDS | items|text|click TITLE ID | client TITLE | devices audio|video\n");
-  return 2;
+  return 0;
 }
 
 }  // namespace
@@ -130,6 +147,7 @@ int Usage() {
 int main(int argc, char** argv) {
   if (argc == 3 && !std::strcmp(argv[1], "devices")) return Devices(argv[2]);
   if (argc == 3 && !std::strcmp(argv[1], "client")) return Client(argv[2]);
+  if (argc == 5 && !std::strcmp(argv[1], "select")) return Select(argv[2], argv[3], argv[4]);
   if (argc != 4) return Usage();
   const char* command = argv[1];
   const char* title = argv[2];

@@ -66,10 +66,12 @@ trap 'exit 1' INT TERM
 
 # --- display and prefix -------------------------------------------------------------------------
 echo "=== X display and Wine prefix"
+rm -f "$work/display"
 Xvfb -displayfd 3 -screen 0 640x480x16 -nolisten tcp 3>"$work/display" 2>"$work/logs/xvfb.log" &
 xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { fail "Xvfb did not start"; exit 1; }
+# Xvfb writes the number it chose, then a new line.
+for _ in $(seq 100); do grep -qx '[0-9]\+' "$work/display" 2>/dev/null && break; sleep 0.1; done
+grep -qx '[0-9]\+' "$work/display" || { fail "Xvfb did not start"; exit 1; }
 export DISPLAY=:$(head -n1 "$work/display")
 note "Xvfb on $DISPLAY, 640x480x16"
 
@@ -98,16 +100,30 @@ start_show() {
   probe wait Settings 60 || { fail "$1: no Settings window"; return 1; }
 }
 
+# Sets rate, channels, bits and bytes (of sound) from the header ALSA wrote.
+read_played() {
+  [ -s "$1" ] || { fail "the show played no sound"; return 1; }
+  rate=$(od -An -tu4 -j24 -N4 "$1" | tr -d ' ')
+  channels=$(od -An -tu2 -j22 -N2 "$1" | tr -d ' ')
+  bits=$(od -An -tu2 -j34 -N2 "$1" | tr -d ' ')
+  bytes=$(( $(stat -c %s "$1") - 44 ))
+}
+
+# Through DirectSound the sound reaches ALSA converted by Wine's mixer: it must only not be silence.
+check_sound() {
+  read_played "$1" || return
+  local audible
+  audible=$(tail -c +45 "$1" | tr -d '\0' | wc -c)
+  note "sound: $bytes bytes of $bits bits, $channels channels at $rate Hz, $(( audible * 100 / (bytes + 1) ))% of them non-zero"
+  [ "$audible" -ge $(( bytes / 10 + 1 )) ] || fail "the show played silence"
+}
+
 # The sound as ALSA received it must be the song as xmrender renders it at that rate, frame for
 # frame, for as long as the show played. The null device takes it faster than real time, so Wine
 # runs dry now and then and fills in silence; that is all same_sound.py lets pass.
 check_played() {
-  local played=$1 rate channels bits bytes reference verdict
-  [ -s "$played" ] || { fail "the show played no sound"; return; }
-  rate=$(od -An -tu4 -j24 -N4 "$played" | tr -d ' ')
-  channels=$(od -An -tu2 -j22 -N2 "$played" | tr -d ' ')
-  bits=$(od -An -tu2 -j34 -N2 "$played" | tr -d ' ')
-  bytes=$(( $(stat -c %s "$played") - 44 ))
+  local played=$1 reference verdict
+  read_played "$played" || return
   [ "$bits/$channels" = 16/2 ] || { fail "the sound reached ALSA as $bits bits, $channels channels"; return; }
   [ "$bytes" -ge $(( rate * 4 )) ] || { fail "the show played less than a second of sound"; return; }
   reference=$work/song-$rate.wav
@@ -133,7 +149,7 @@ escape_show() {
 
 stop_show() {
   [ -n "$show_pid" ] || return
-  kill "$show_pid"
+  kill "$show_pid" 2>/dev/null
   wait "$show_pid"
   show_pid=""
 }
@@ -188,9 +204,9 @@ started=$(now_ms)
 if start_show fullscreen; then
   note "Settings dialog after $(seconds_since "$started") s"
   shoot_dialog
-  check_list 102 "$(probe devices audio)" audio
+  check_list 102 "$(probe devices waveout; probe devices directsound)" audio
   check_list 103 "$(printf '%s\n' 100000 65535 45454 44100 22050 11025)" rate
-  check_list 107 "$(probe devices video)" video
+  check_list 107 "$(probe devices directdraw)" video
   probe click Settings 108 || fail "GO could not be pressed"
   if probe wait "Vemora - Halvorine" 20; then
     shown=$(now_ms)
@@ -217,8 +233,9 @@ if start_show fullscreen; then
 fi
 stop_show
 
-echo "=== Windowed (overlay)"
+echo "=== Windowed (overlay), first DirectSound device"
 if start_show windowed; then
+  probe select Settings 102 "$(probe devices waveout | wc -l)" || fail "no DirectSound device to choose"
   probe click Settings 110 && probe click Settings 108 || fail "could not tick the overlay and press GO"
   # Display set-up follows the 2 s dissolve: either the error message or the running show by then.
   if probe wait Error 8; then
@@ -239,6 +256,7 @@ if start_show windowed; then
       note "the overlay was accepted, but Wine shows none of it: the client area $area is $(percent_lit "$shots/windowed.png" "$area")% lit"
     fi
     escape_show windowed
+    check_sound "$work/played-windowed.wav"
   else
     fail "windowed: neither the show window nor an error message after GO"
   fi
