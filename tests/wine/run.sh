@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The Windows program end to end under Wine: the Settings dialog and its lists, the show in full
-# screen and through the windowed overlay, Escape and the exit codes; then xmrender.exe against the
-# Linux xmrender, byte for byte. Everything runs in a private Wine prefix, home and X display under
-# the build folder, with a null ALSA device; every step has a time-out.
+# The Windows program end to end under Wine: the Settings dialog and its lists; the show in full
+# screen on waveOut and through the windowed overlay on DirectSound, its pictures and its sound;
+# Escape and the exit codes; then xmrender.exe against the Linux xmrender, byte for byte.
+# Everything runs in a private Wine prefix, home and X display under the build folder, with a null
+# ALSA device; every step has a time-out.
 # usage: tests/wine/run.sh WIN64_BUILD_DIR LINUX_XMRENDER
 set -uo pipefail
 [ $# -eq 2 ] || { echo "usage: $0 WIN64_BUILD_DIR LINUX_XMRENDER" >&2; exit 2; }
