@@ -2,10 +2,7 @@
 // binary is instrumented too, so any report shows up on its standard error here.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,29 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "ToolRun.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string output;  // standard output and standard error together
-};
+using tooltest::Quote;
+using tooltest::ToolRun;
 
-ToolRun Xmrender(const std::string& arguments) {
-  const std::string command = std::string(VEMORA_BIN_DIR) + "/xmrender " + arguments + " 2>&1";
-  ToolRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> chunk;
-  size_t n;
-  while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) run.output.append(chunk.data(), n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+ToolRun Xmrender(const std::string& arguments) { return tooltest::RunTool("xmrender " + arguments); }
 
 TEST(Xmrender, EveryCorpusFileRendersCleanly) {
   const fs::path dir = fs::path(VEMORA_TESTDATA_DIR) / "xm";
