@@ -15,6 +15,7 @@
 #include "RenderSong.h"
 #include "ShowRun.h"
 #include "SoundFile.h"
+#include "app/Settings.h"
 
 namespace {
 
@@ -33,6 +34,7 @@ class Witness final : public capture::Recorder {
   void Frame(const capture::FrameEvent& f) override {
     const std::string_view bytes(reinterpret_cast<const char*>(f.pixels), 640 * 480 * 2);
     frames.push_back({f.atUs, f.scene, f.order, f.row, std::hash<std::string_view>{}(bytes)});
+    overlays.push_back(f.overlay);
     sceneStartUs.emplace(f.scene, f.atUs);  // keeps the first
   }
   void Sound(const capture::SoundEvent& s) override {
@@ -41,6 +43,7 @@ class Witness final : public capture::Recorder {
   }
 
   std::vector<Shown> frames;
+  std::vector<bool> overlays;
   std::map<int, uint64_t> sceneStartUs;
   std::vector<uint8_t> sound;
   uint64_t soundStartUs = 0;
@@ -134,7 +137,24 @@ TEST_P(MusicTriggers, NextSceneStartsWithin100msOfTheDevicePlayingTheTriggerRow)
 INSTANTIATE_TEST_SUITE_P(Devices, MusicTriggers, ::testing::Values(Device{"waveOut", {}}),
                          [](const ::testing::TestParamInfo<Device>& info) { return std::string(info.param.name); });
 
-// --- Runs cut short
+// --- Settings and runs cut short
+
+TEST(ShowRun, DialogAnswersGiveTheChosenSettingsWhateverTheRunBeforeLeft) {
+  capture::RunOptions options;
+  options.limitMs = 5500;  // a few presented frames
+  for (const capture::ShowSettings settings : {capture::ShowSettings{true, true, false}, capture::ShowSettings{}}) {
+    options.settings = settings;
+    Witness witness;
+    const capture::RunResult result = capture::RunShow(options, {&witness});
+    EXPECT_EQ(capture::RunFailure(options, result, {&witness}), "");
+    EXPECT_EQ(interpolation, settings.plain ? 0 : 1);
+    EXPECT_EQ(windowed, settings.windowed);
+    EXPECT_EQ(loopDemo, settings.loop);
+    EXPECT_EQ(mixRate, kShowRate);
+    ASSERT_FALSE(witness.overlays.empty());
+    for (bool overlay : witness.overlays) EXPECT_EQ(overlay, settings.windowed);
+  }
+}
 
 TEST(ShowRun, SoundFileStopsAtItsLimitAndTheRunGoesOn) {
   const std::string path = ::testing::TempDir() + "/capture_limit.wav";
