@@ -1,4 +1,4 @@
-// Reading back what the capture tool wrote.
+// Reading back what the capture tool wrote, and what the suite does under the thread sanitizer.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -11,6 +11,17 @@
 #include "testing.h"
 
 namespace capturetest {
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kThreadSanitizer = __has_feature(thread_sanitizer);
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+// A whole pass takes minutes there: one runs (MusicTriggers); tests that repeat it or spend their
+// time in pixel loops no other thread touches are left to the other builds.
+constexpr const char* kOnePassUnderTsan = "left out under the thread sanitizer, which runs one whole pass";
 
 inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CaptureFiles.h"
 #include "RenderSong.h"
 #include "ShowRun.h"
 #include "SoundFile.h"
@@ -20,9 +21,10 @@
 namespace {
 
 // What a viewer and a listener would notice: every presented frame (time, scene, heard
-// position, a hash of its pixels) and every played byte.
+// position, with `pixels` a hash of them) and every played byte.
 class Witness final : public capture::Recorder {
  public:
+  explicit Witness(bool pixels = false) : pixels_(pixels) {}
   struct Shown {
     uint64_t atUs;
     int scene, order, row;
@@ -30,9 +32,9 @@ class Witness final : public capture::Recorder {
     bool operator==(const Shown&) const = default;
   };
 
-  bool NeedsPixels() const override { return true; }
+  bool NeedsPixels() const override { return pixels_; }
   void Frame(const capture::FrameEvent& f) override {
-    const std::string_view bytes(reinterpret_cast<const char*>(f.pixels), 640 * 480 * 2);
+    const std::string_view bytes(reinterpret_cast<const char*>(f.pixels), f.pixels ? 640 * 480 * 2 : 0);
     frames.push_back({f.atUs, f.scene, f.order, f.row, std::hash<std::string_view>{}(bytes)});
     overlays.push_back(f.overlay);
     sceneStartUs.emplace(f.scene, f.atUs);  // keeps the first
@@ -47,9 +49,13 @@ class Witness final : public capture::Recorder {
   std::map<int, uint64_t> sceneStartUs;
   std::vector<uint8_t> sound;
   uint64_t soundStartUs = 0;
+
+ private:
+  bool pixels_;
 };
 
 struct Pass {
+  explicit Pass(bool pixels = false) : witness(pixels) {}
   capture::RunResult result;
   Witness witness;
 };
@@ -64,7 +70,8 @@ const std::string kSong = VEMORA_SOURCE_DIR "/src/assets/song.xm";
 constexpr int kShowRate = 45454;  // what GO gives untouched
 
 TEST(WholeShow, TwoPassesAreIdenticalAndPlayTheSongAsXmrenderRendersIt) {
-  Pass first, second;
+  if (capturetest::kThreadSanitizer) GTEST_SKIP() << capturetest::kOnePassUnderTsan;
+  Pass first(true), second(true);
   RunPass({}, first);
   RunPass({}, second);
   for (const Pass* pass : {&first, &second}) {

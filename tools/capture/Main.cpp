@@ -1,4 +1,5 @@
 // capture [options]: the show on the headless host, recorded frame-exact to files.
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FrameFiles.h"
@@ -54,54 +56,53 @@ bool ParseSeconds(const char* text, uint64_t& ms) {
   return true;
 }
 
+// An option without a value; false when `option` is none of them.
+bool SetSwitch(const std::string& option, CommandLine& line) {
+  capture::ShowSettings& settings = line.run.settings;
+  if (option == "--plain") settings.plain = true;
+  else if (option == "--windowed") settings.windowed = true;
+  else if (option == "--loop") settings.loop = true;
+  else if (option == "--no-loop") settings.loop = false;
+  else if (option == "--quiet") line.quiet = true;
+  else return false;
+  return true;
+}
+
+// An option with a value: nullopt when `option` is none of them, false when the value does not
+// suit it.
+std::optional<bool> SetValue(const std::string& option, const char* value, CommandLine& line) {
+  for (auto [name, path] : {std::pair{"--png", &line.png}, {"--raw", &line.raw}, {"--wav", &line.wav},
+                            {"--video", &line.video}, {"--log", &line.log}})
+    if (option == name) return !(*path = value).empty();
+  for (auto [name, count] : {std::pair{"--every", &line.selection.every}, {"--from", &line.selection.from},
+                             {"--to", &line.selection.to}})
+    if (option == name) return ParseCount(value, 1, INT64_MAX, *count);
+  if (option == "--seconds") return ParseSeconds(value, line.run.limitMs);
+  if (option != "--fps") return std::nullopt;
+  int64_t fps = 0;
+  if (!ParseCount(value, 1, 1000, fps)) return false;
+  line.fps = static_cast<int>(fps);
+  return true;
+}
+
 std::optional<CommandLine> Parse(int argc, char** argv, std::string& problem) {
   CommandLine line;
-  bool noLoop = false;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    auto takes = [&](auto&& parse) {
-      if (!value || !parse(value)) {
-        problem = option + ": missing or bad value";
-        return false;
-      }
-      ++i;
-      return true;
-    };
-    auto text = [](std::string& out) { return [&out](const char* v) { return *v != '\0' && ((out = v), true); }; };
-    auto count = [](int64_t lowest, int64_t& out) {
-      return [lowest, &out](const char* v) { return ParseCount(v, lowest, INT64_MAX, out); };
-    };
-    int64_t fps = 0;
-    bool ok = true;
-    if (option == "--seconds") ok = takes([&](const char* v) { return ParseSeconds(v, line.run.limitMs); });
-    else if (option == "--png") ok = takes(text(line.png));
-    else if (option == "--raw") ok = takes(text(line.raw));
-    else if (option == "--wav") ok = takes(text(line.wav));
-    else if (option == "--video") ok = takes(text(line.video));
-    else if (option == "--log") ok = takes(text(line.log));
-    else if (option == "--every") ok = takes(count(1, line.selection.every));
-    else if (option == "--from") ok = takes(count(1, line.selection.from));
-    else if (option == "--to") ok = takes(count(1, line.selection.to));
-    else if (option == "--fps") ok = takes([&](const char* v) { return ParseCount(v, 1, 1000, fps) && ((line.fps = static_cast<int>(fps)), true); });
-    else if (option == "--plain") line.run.settings.plain = true;
-    else if (option == "--windowed") line.run.settings.windowed = true;
-    else if (option == "--loop") line.run.settings.loop = true, noLoop = false;
-    else if (option == "--no-loop") line.run.settings.loop = false, noLoop = true;
-    else if (option == "--quiet") line.quiet = true;
-    else if (option == "--help" || option == "-h") return std::nullopt;
-    else {
-      problem = "unknown option " + option;
+    if (SetSwitch(option, line)) continue;
+    const std::optional<bool> set = SetValue(option, i + 1 < argc ? argv[i + 1] : "", line);
+    if (!set || !*set) {
+      problem = set ? option + ": missing or bad value" : "unknown option " + option;
       return std::nullopt;
     }
-    if (!ok) return std::nullopt;
+    ++i;
   }
   if (line.selection.to < line.selection.from) {
     problem = "--to comes before --from";
     return std::nullopt;
   }
   // Without the loop the credits never end, and with them the pass.
-  if (noLoop && line.run.limitMs == 0) {
+  if (!line.run.settings.loop && line.run.limitMs == 0) {
     problem = "--no-loop needs --seconds: without the loop the show never ends by itself";
     return std::nullopt;
   }
