@@ -59,7 +59,7 @@ bool PngEncoder::Write(const std::string& path, const uint16_t* pixels, bool ove
   rows_.resize(kRowBytes * kHeight);
   for (int y = 0; y < kHeight; ++y) {
     uint8_t* row = rows_.data() + y * kRowBytes;
-    row[0] = 0;  // no filter: the effects' flat areas compress well enough without one
+    row[0] = 0;  // no filter, and the fastest packing below: speed over size
     for (int x = 0; x < kWidth; ++x) std::memcpy(row + 1 + 3 * x, &table.rgb[3 * pixels[y * kWidth + x]], 3);
   }
   uLongf packed = compressBound(static_cast<uLong>(rows_.size()));

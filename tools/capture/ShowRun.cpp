@@ -100,7 +100,9 @@ RunResult RunProgram(const RunOptions& options, const std::vector<Recorder*>& re
 }  // namespace
 
 void Recorder::Fail(std::string message) {
-  if (failed()) return;
+  // Frame and Sound run on different threads; only the first failure is written.
+  bool first = false;
+  if (!claimed_.compare_exchange_strong(first, true)) return;
   failure_ = std::move(message);
   failed_.store(true, std::memory_order_release);
 }

@@ -63,6 +63,7 @@ class Recorder {
 
  private:
   std::string failure_;
+  std::atomic<bool> claimed_{false};
   std::atomic<bool> failed_{false};
 };
 

@@ -57,6 +57,7 @@ pid_t StartFfmpeg(const std::vector<std::string>& arguments, std::FILE** input, 
   return pid;
 }
 
+// The encoder starts before any frame tells the display's format, so it takes 5:6:5 only.
 uint16_t ToRgb565(uint16_t p) {
   const uint16_t green = (p >> 5) & 31;
   return static_cast<uint16_t>(((p & 0x7C00) << 1) | (((green << 1) | (green >> 4)) << 5) | (p & 31));
