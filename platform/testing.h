@@ -198,4 +198,32 @@ void FailSoundBufferRestore(int times = 1);
 // waveOutWrite and IDirectSoundBuffer::Lock never return (a driver stuck in the device).
 void HangAudioWrites(bool hang = true);
 
+// --- Streaming read-back, for tools that record a whole run: each presentation and each played
+// stretch of sound handed over as it happens, so that memory stays flat however long the run.
+struct PresentedRaw {
+  std::uint64_t atUs = 0;                 // virtual time of the presentation
+  bool overlay = false;                   // 5:5:5 (windowed overlay) rather than 5:6:5
+  const std::uint16_t* pixels = nullptr;  // 640 x 480 as presented, rows 640 apart; valid during the
+                                          // call; null unless asked for
+};
+// Called on the presenting thread after every presentation, with no DirectDraw lock held. The
+// pixels are copied (never converted) only with `withPixels`. Combine with KeepPresentedFrames(0)
+// so that nothing else is copied.
+void OnPresentedRaw(std::function<void(const PresentedRaw&)> sink, bool withPixels);
+// The colour (0x00RRGGBB) a presented pixel shows, as in Picture.
+std::uint32_t PresentedColour(std::uint16_t pixel, bool overlay);
+
+struct PlayedChunk {
+  int stream = 0;          // device in opening order, as in PlayedAudioStreams
+  std::uint64_t atUs = 0;  // virtual time at which its first frame played
+  int rate = 0;
+  int channels = 0;
+  int bits = 0;
+  const std::uint8_t* bytes = nullptr;  // valid during the call
+  std::size_t size = 0;
+};
+// Headless devices opened after this call hand what they play to `sink`, on their own thread,
+// instead of keeping it in PlayedAudioStreams (which then holds no bytes for them).
+void OnPlayedAudio(std::function<void(const PlayedChunk&)> sink);
+
 }  // namespace vemora::testing

@@ -23,6 +23,7 @@ void ResetAudioTestState() {
   std::lock_guard<std::mutex> guard(state.lock);
   state.faults = AudioFaults{};
   state.headlessDevices = {"Virtual output"};
+  state.sink = nullptr;
   for (AudioRecording* recording : state.recordings) {
     if (recording->closed)
       delete recording;
@@ -128,7 +129,7 @@ class HeadlessDevice final : public AudioDevice {
       std::size_t frames = static_cast<std::size_t>(std::min<std::uint64_t>(target - playedFrames_, 4096));
       chunk_.resize(frames * frameBytes);
       std::size_t got = source_->Pull(chunk_.data(), chunk_.size()) / frameBytes;
-      recording_->bytes.insert(recording_->bytes.end(), chunk_.begin(), chunk_.begin() + got * frameBytes);
+      Keep(got * frameBytes);
       playedFrames_ += got;
       if (got < frames) {
         // Ran dry: the device idles until more arrives; the gap is not played.
@@ -137,6 +138,25 @@ class HeadlessDevice final : public AudioDevice {
         return;
       }
     }
+  }
+
+  // Hands what was just pulled into chunk_ to the tool's sink, or keeps it (mutex held).
+  void Keep(std::size_t bytes) {
+    if (!recording_->sink) {
+      recording_->bytes.insert(recording_->bytes.end(), chunk_.begin(), chunk_.begin() + bytes);
+      return;
+    }
+    if (bytes == 0) return;
+    const std::uint64_t rate = static_cast<std::uint64_t>(format_.rate);
+    testing::PlayedChunk played;
+    played.stream = recording_->stream;
+    played.atUs = anchorUs_ + (playedFrames_ - anchorFrames_) * 1000000 / rate;
+    played.rate = format_.rate;
+    played.channels = format_.channels;
+    played.bits = format_.bits;
+    played.bytes = chunk_.data();
+    played.size = bytes;
+    recording_->sink(played);
   }
 
   // When the source next has something to report, or no deadline (mutex held).
@@ -237,13 +257,18 @@ bool SdlAudioReady() {
 AudioDevice* OpenHeadlessAudio(const AudioFormatInfo& format, AudioSource* source) {
   auto* recording = new AudioRecording;
   recording->format = format;
+  AudioTestState& state = AudioTest();
+  {
+    std::lock_guard<std::mutex> guard(state.lock);
+    recording->stream = static_cast<int>(state.recordings.size());
+    recording->sink = state.sink;
+  }
   auto* device = new HeadlessDevice(format, source, recording);
   if (!device->Start()) {
     delete device;
     delete recording;
     return nullptr;
   }
-  AudioTestState& state = AudioTest();
   std::lock_guard<std::mutex> guard(state.lock);
   state.recordings.push_back(recording);
   return device;
@@ -306,6 +331,10 @@ std::vector<PlayedAudio> PlayedAudioStreams() {
     }
   });
   return streams;
+}
+
+void OnPlayedAudio(std::function<void(const PlayedChunk&)> sink) {
+  WithState([&](AudioTestState& s) { s.sink = std::move(sink); });
 }
 
 void FailWaveOutOpen(int times) {

@@ -4,9 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "testing.h"
 
 namespace vemora::platform {
 
@@ -47,6 +50,9 @@ class AudioDevice {
 // Test switches and what the headless devices played (one recording per opened device).
 struct AudioRecording {
   AudioFormatInfo format{};
+  int stream = 0;  // opening order
+  // Set when the device opened with a tool's sink: the bytes go there and are not kept.
+  std::function<void(const testing::PlayedChunk&)> sink;
   std::vector<std::uint8_t> bytes;
   std::uint64_t underruns = 0;
   bool closed = false;  // its device has ended: nothing appends any more
@@ -66,6 +72,7 @@ struct AudioTestState {
   AudioFaults faults;
   std::vector<std::string> headlessDevices{"Virtual output"};
   std::vector<AudioRecording*> recordings;
+  std::function<void(const testing::PlayedChunk&)> sink;  // for devices opened from now on
   std::vector<AudioRecording*> retired;  // of earlier runs, their devices still open
 };
 AudioTestState& AudioTest();

@@ -58,6 +58,10 @@ std::deque<RawFrame> frames;
 std::size_t keepFrames = 8;
 std::uint64_t frameCount = 0;
 std::function<void(const testing::PresentedFrame&)> frameSink;
+std::function<void(const testing::PresentedRaw&)> rawSink;
+bool rawWithPixels = false;
+// The raw sink's copy of a presented frame: written and read by the presenting thread alone.
+thread_local std::vector<std::uint16_t> rawPixels;
 
 // The surfaces the host shows.
 Surface* visiblePrimary = nullptr;  // front of the exclusive flip chain
@@ -101,14 +105,32 @@ void NotifyHost() {
   if (host != nullptr) host->DisplayChanged();
 }
 
-// Hands a frame to the tool's sink, with no DirectDraw lock held so that it may call back.
-void Deliver(const testing::PresentedFrame& frame) {
+// What one presentation hands to the tools' sinks once DirectDraw's lock is released.
+struct Delivery {
+  std::optional<testing::PresentedFrame> frame;
+  std::optional<testing::PresentedRaw> raw;
+  explicit operator bool() const { return frame || raw; }
+};
+
+// Hands a frame to the tools' sinks, with no DirectDraw lock held so that they may call back.
+void Deliver(const Delivery& delivery) {
   std::function<void(const testing::PresentedFrame&)> sink;
+  std::function<void(const testing::PresentedRaw&)> raw;
   {
     std::lock_guard<std::mutex> held(ddLock);
     sink = frameSink;
+    raw = rawSink;
   }
-  if (sink) sink(frame);
+  if (sink && delivery.frame) sink(*delivery.frame);
+  if (raw && delivery.raw) raw(*delivery.raw);
+}
+
+// A 640 x 480 frame without the surface's row gap.
+void CopyRows(const std::uint8_t* bytes, LONG pitch, std::vector<std::uint16_t>& out) {
+  out.resize(static_cast<std::size_t>(kWidth) * kHeight);
+  for (int y = 0; y < kHeight; ++y)
+    std::memcpy(out.data() + static_cast<std::size_t>(y) * kWidth, bytes + static_cast<std::size_t>(y) * pitch,
+                kWidth * 2);
 }
 
 std::uint32_t ToRgb(std::uint16_t p, Format format) {
@@ -277,7 +299,7 @@ class Surface final : public IDirectDrawSurface {
     backs_.push_back(back);
   }
   // Records the visible buffer; a frame for the tool's sink is left in `deliver`.
-  void Record(bool flipped, const struct Stamp& stamp, std::optional<testing::PresentedFrame>& deliver);
+  void Record(bool flipped, const struct Stamp& stamp, Delivery& deliver);
 
  private:
   void Describe(DDSURFACEDESC& desc) const {
@@ -674,7 +696,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE eve
 
 HRESULT Surface::Unlock(LPVOID) {
   const Stamp stamp = Stamp::Take();
-  std::optional<testing::PresentedFrame> deliver;
+  Delivery deliver;
   bool recorded = false;
   HRESULT result = DD_OK;
   {
@@ -695,13 +717,13 @@ HRESULT Surface::Unlock(LPVOID) {
     if (result != DD_OK) Log(std::string("Unlock ") + Name() + " -> " + ResultName(result));
   }
   if (recorded) NotifyHost();
-  if (deliver) Deliver(*deliver);
+  if (deliver) Deliver(deliver);
   return result;
 }
 
 HRESULT Surface::Flip(LPDIRECTDRAWSURFACE, DWORD) {
   const Stamp stamp = Stamp::Take();
-  std::optional<testing::PresentedFrame> deliver;
+  Delivery deliver;
   HRESULT result = DD_OK;
   {
     std::lock_guard<std::mutex> held(ddLock);
@@ -729,7 +751,7 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE, DWORD) {
     if (result != DD_OK) Log(std::string("Flip ") + Name() + " -> " + ResultName(result));
   }
   if (result == DD_OK) NotifyHost();
-  if (deliver) Deliver(*deliver);
+  if (deliver) Deliver(deliver);
   return result;
 }
 
@@ -848,26 +870,33 @@ HRESULT Surface::UpdateOverlay(LPRECT sourceRect, LPDIRECTDRAWSURFACE destSurfac
   return result;
 }
 
-void Surface::Record(bool flipped, const Stamp& stamp, std::optional<testing::PresentedFrame>& deliver) {
-  if (!stamp.headless && !frameSink) return;
+void Surface::Record(bool flipped, const Stamp& stamp, Delivery& deliver) {
+  if (!stamp.headless && !frameSink && !rawSink) return;
   ++frameCount;
-  RawFrame frame;
-  if (frames.size() >= std::max<std::size_t>(keepFrames, 1)) {
-    frame = std::move(frames.front());
-    frames.pop_front();
-  }
-  frame.atUs = stamp.atUs;
-  frame.overlay = kind_ == Kind::Overlay;
-  frame.flipped = flipped;
-  frame.format = format_;
-  frame.pixels.resize(static_cast<std::size_t>(kWidth) * kHeight);
   const std::uint8_t* bytes = Bytes();
-  for (int y = 0; y < kHeight; ++y)
-    std::memcpy(frame.pixels.data() + static_cast<std::size_t>(y) * kWidth, bytes + static_cast<std::size_t>(y) * pitch_,
-                kWidth * 2);
-  if (frameSink)
-    deliver = testing::PresentedFrame{frame.atUs, frame.overlay, frame.flipped, ToPicture(bytes, pitch_, format_)};
-  if (keepFrames > 0) frames.push_back(std::move(frame));
+  const bool overlay = kind_ == Kind::Overlay;
+  // Nothing is copied or converted that nobody keeps or asked for.
+  if (keepFrames > 0) {
+    RawFrame frame;
+    if (frames.size() >= keepFrames) {
+      frame = std::move(frames.front());
+      frames.pop_front();
+    }
+    frame.atUs = stamp.atUs;
+    frame.overlay = overlay;
+    frame.flipped = flipped;
+    frame.format = format_;
+    CopyRows(bytes, pitch_, frame.pixels);
+    frames.push_back(std::move(frame));
+  }
+  if (frameSink) deliver.frame = testing::PresentedFrame{stamp.atUs, overlay, flipped, ToPicture(bytes, pitch_, format_)};
+  if (rawSink) {
+    deliver.raw = testing::PresentedRaw{stamp.atUs, overlay, nullptr};
+    if (rawWithPixels) {
+      CopyRows(bytes, pitch_, rawPixels);
+      deliver.raw->pixels = rawPixels.data();
+    }
+  }
 }
 
 }  // namespace
@@ -954,6 +983,8 @@ void ResetDirectDraw() {
   keepFrames = 8;
   frameCount = 0;
   frameSink = nullptr;
+  rawSink = nullptr;
+  rawWithPixels = false;
   visiblePrimary = nullptr;
   visibleOverlay = nullptr;
   overlayShown = false;
@@ -1001,6 +1032,16 @@ std::uint64_t PresentedFrameCount() {
 void OnPresentedFrame(std::function<void(const PresentedFrame&)> sink) {
   std::lock_guard<std::mutex> held(ddLock);
   frameSink = std::move(sink);
+}
+
+std::uint32_t PresentedColour(std::uint16_t pixel, bool overlay) {
+  return ToRgb(pixel, overlay ? Format::Rgb555 : Format::Rgb565);
+}
+
+void OnPresentedRaw(std::function<void(const PresentedRaw&)> sink, bool withPixels) {
+  std::lock_guard<std::mutex> held(ddLock);
+  rawSink = std::move(sink);
+  rawWithPixels = withPixels;
 }
 
 DisplayState DirectDrawDisplay() {

@@ -2,10 +2,7 @@
 // binary is instrumented too, so any report shows up on its standard error here.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,29 +10,19 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
+#include "ToolRun.h"
+#include "XmWriter.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-  int exitCode = -1;
-  std::string output;  // standard output and standard error together
-};
+using tooltest::Quote;
+using tooltest::ToolRun;
 
-ToolRun Xmrender(const std::string& arguments) {
-  const std::string command = std::string(VEMORA_BIN_DIR) + "/xmrender " + arguments + " 2>&1";
-  ToolRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return run;
-  std::array<char, 4096> chunk;
-  size_t n;
-  while ((n = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) run.output.append(chunk.data(), n);
-  const int status = pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+ToolRun Xmrender(const std::string& arguments) { return tooltest::RunTool("xmrender " + arguments); }
 
 TEST(Xmrender, EveryCorpusFileRendersCleanly) {
   const fs::path dir = fs::path(VEMORA_TESTDATA_DIR) / "xm";
@@ -87,6 +74,54 @@ TEST(Xmrender, RefusedFileAndMissingArgumentsExitWithTheirCodes) {
   EXPECT_NE(missing.output.find("usage"), std::string::npos);
   EXPECT_EQ(Xmrender(Quote(bad) + " " + Quote(out) + " --rate").exitCode, 2);
   fs::remove(bad);
+}
+
+// One order whose pattern jumps back to itself, playing a looped note all the while.
+std::vector<uint8_t> NeverEndingSong() {
+  xmw::Song song;
+  song.name = "never ends";
+  song.channels = 2;
+  xmw::Pattern pattern;
+  pattern.rows = 4;
+  pattern.cells.resize(4 * 2);
+  pattern.cells[0] = {49, 1, 0, 0, 0};
+  pattern.cells[3 * 2] = {0, 0, 0, 0x0B, 0x00};
+  song.patterns.push_back(pattern);
+  song.orders = {0};
+  xmw::Instrument instrument;
+  instrument.name = "saw";
+  xmw::Sample saw;
+  for (int i = 0; i < 32; ++i) saw.pcm.push_back(static_cast<int16_t>(i * 8 - 128));
+  saw.loopType = 1;
+  saw.loopLength = 32;
+  instrument.samples.push_back(saw);
+  song.instruments.push_back(instrument);
+  return xmw::WriteXm(song);
+}
+
+TEST(Xmrender, SongThatNeverEndsStopsAfterTwentyMinutesWithANoticeInFlatMemory) {
+  const fs::path song = fs::path(testing::TempDir()) / "xmrender_never.xm";
+  const std::vector<uint8_t> image = NeverEndingSong();
+  std::ofstream(song, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+  const fs::path out = fs::path(testing::TempDir()) / "xmrender_never.wav";
+
+  const ToolRun capped = Xmrender(Quote(song) + " " + Quote(out) + " --rate 22050");
+  EXPECT_EQ(capped.exitCode, 0);
+  EXPECT_EQ(std::count(capped.output.begin(), capped.output.end(), '\n'), 1) << capped.output;
+  EXPECT_NE(capped.output.find("20 minutes"), std::string::npos) << capped.output;
+  const uint64_t bytes = 20ull * 60 * 22050 * 4;
+  EXPECT_EQ(fs::file_size(out), 44 + bytes);
+  // The render alone is 106 MB; written as it goes, the process stays far below that.
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  EXPECT_LT(usage.ru_maxrss, 48 * 1024) << "kB";
+
+  const ToolRun limited = Xmrender(Quote(song) + " " + Quote(out) + " --rate 22050 --seconds 2");
+  EXPECT_EQ(limited.exitCode, 0);
+  EXPECT_EQ(limited.output, "");
+  EXPECT_EQ(fs::file_size(out), 44u + 2 * 22050 * 4);
+  fs::remove(song);
+  fs::remove(out);
 }
 
 }  // namespace

@@ -4,8 +4,12 @@
 #include <cstring>
 
 #include "RenderSong.h"
+#include "WavWriter.h"
 
 namespace {
+
+// A song that never ends would otherwise render until the disk is full.
+constexpr double kDefaultLimitSeconds = 20 * 60;
 
 int Usage() {
   std::fprintf(stderr,
@@ -13,12 +17,30 @@ int Usage() {
   return 2;
 }
 
+// Streams the render into the WAV file and the row starts to standard output.
+class WavSink final : public xmrender::RenderSink {
+ public:
+  WavSink(wavfile::WavWriter& wav, const char* path) : wav_(wav), path_(path) {}
+  // Opened only once the song has loaded, so that a refused song leaves no file behind.
+  bool Begin() override { return !wav_.Open(path_); }
+  void RowStarted(const xmrender::RowStart& r) override {
+    std::printf("%lld %d %d\n", static_cast<long long>(r.frame), r.order, r.row);
+  }
+  bool Pcm(const int16_t* pcm, size_t frames) override { return wav_.Append(pcm, frames * wavfile::kFrameBytes); }
+
+ private:
+  wavfile::WavWriter& wav_;
+  const char* path_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const char* in = nullptr;
   const char* out = nullptr;
   xmrender::Options options;
+  options.seconds = kDefaultLimitSeconds;
+  bool limitGiven = false;
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
     if (std::strcmp(a, "--plain") == 0) {
@@ -36,6 +58,7 @@ int main(int argc, char** argv) {
       } else {
         options.seconds = std::strtod(value, &end);
         if (*end || !(options.seconds >= 0)) return Usage();
+        limitGiven = true;
       }
     } else if (a[0] == '-' && a[1] == '-') {
       return Usage();
@@ -49,17 +72,23 @@ int main(int argc, char** argv) {
   }
   if (!in || !out) return Usage();
 
-  xmrender::Render render;
-  if (xmrender::RenderFile(in, options, render)) {
+  wavfile::WavWriter wav;
+  WavSink sink(wav, out);
+  bool songEnded = false;
+  if (xmrender::RenderStream(in, options, sink, songEnded)) {
     std::fprintf(stderr, "xmrender: %s: not a playable XM module (version 0x0104)\n", in);
     return 1;
   }
-  if (options.positions)
-    for (const xmrender::RowStart& r : render.rows)
-      std::printf("%lld %d %d\n", static_cast<long long>(r.frame), r.order, r.row);
-  if (xmrender::WriteWav(out, render.pcm, options.rate)) {
+  std::fflush(stdout);
+  if (wav.Close(options.rate)) {
     std::fprintf(stderr, "xmrender: %s: cannot write\n", out);
     return 1;
   }
+  if (wav.full())
+    std::fprintf(stderr, "xmrender: %s: stopped at %u bytes of sound, the most a WAV file can hold\n", out,
+                 wav.dataBytes());
+  else if (!songEnded && !limitGiven)
+    std::fprintf(stderr, "xmrender: %s: the song had not ended after 20 minutes; stopped there (--seconds sets another limit)\n",
+                 in);
   return 0;
 }

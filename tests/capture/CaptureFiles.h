@@ -1,0 +1,53 @@
+// Reading back what the capture tool wrote, and what the suite does under the thread sanitizer.
+#pragma once
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "testing.h"
+
+namespace capturetest {
+
+#if defined(__SANITIZE_THREAD__)
+constexpr bool kThreadSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kThreadSanitizer = __has_feature(thread_sanitizer);
+#else
+constexpr bool kThreadSanitizer = false;
+#endif
+// A whole pass takes minutes there: one runs (MusicTriggers); tests that repeat it or spend their
+// time in pixel loops no other thread touches are left to the other builds.
+constexpr const char* kOnePassUnderTsan = "left out under the thread sanitizer, which runs one whole pass";
+
+inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline std::vector<std::string> FileNames(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  if (std::filesystem::is_directory(dir))
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A raw frame file (640 x 480 little-endian 16-bit pixels) as 8-bit RGB.
+inline std::vector<uint8_t> RawToRgb(const std::vector<uint8_t>& raw, bool overlay) {
+  std::vector<uint8_t> rgb;
+  for (size_t i = 0; i + 1 < raw.size(); i += 2) {
+    const uint32_t c = vemora::testing::PresentedColour(static_cast<uint16_t>(raw[i] | raw[i + 1] << 8), overlay);
+    rgb.insert(rgb.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+  }
+  return rgb;
+}
+
+inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+}  // namespace capturetest

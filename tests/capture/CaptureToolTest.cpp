@@ -1,0 +1,163 @@
+// The capture binary as a user runs it: its outputs, their determinism, and its exit codes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CaptureFiles.h"
+#include "ToolRun.h"
+
+namespace fs = std::filesystem;
+using capturetest::FileNames;
+using capturetest::ReadFile;
+using tooltest::Quote;
+using tooltest::RunCommand;
+using tooltest::RunTool;
+using tooltest::ToolRun;
+
+namespace {
+
+class CaptureTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(::testing::TempDir()) / ("capture_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+std::string Names(int from, int to, int every, const char* extension) {
+  std::string names;
+  for (int n = from; n <= to; ++n)
+    if (n % every == 0) names += "frame-" + std::string(6 - std::to_string(n).size(), '0') + std::to_string(n) + extension + " ";
+  return names;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const std::string& n : names) joined += n + " ";
+  return joined;
+}
+
+TEST_F(CaptureTool, WritesTheChosenFramesAndThePngShowsTheRawPixels) {
+  const ToolRun run = RunTool("capture --seconds 7 --quiet --every 4 --from 10 --to 61 --png " + Quote(dir_ / "png") +
+                              " --raw " + Quote(dir_ / "raw"));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(Joined(FileNames(dir_ / "png")), Names(10, 61, 4, ".png"));
+  EXPECT_EQ(Joined(FileNames(dir_ / "raw")), Names(10, 61, 4, ".raw"));
+  for (const std::string& name : FileNames(dir_ / "raw")) EXPECT_EQ(fs::file_size(dir_ / "raw" / name), 640u * 480 * 2);
+
+  // Another program's reading of the PNG gives the raw frame's colours exactly.
+  const ToolRun decoded = RunCommand("ffmpeg -v error -i " + Quote(dir_ / "png/frame-000060.png") +
+                                     " -f rawvideo -pix_fmt rgb24 - 2>/dev/null");
+  ASSERT_EQ(decoded.exitCode, 0);
+  const std::vector<uint8_t> expected = capturetest::RawToRgb(ReadFile(dir_ / "raw/frame-000060.raw"), false);
+  ASSERT_EQ(decoded.output.size(), expected.size());
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), reinterpret_cast<const uint8_t*>(decoded.output.data())));
+}
+
+TEST_F(CaptureTool, LogHasALineForEveryPresentedFrameAndTheWavItsSizes) {
+  const ToolRun run = RunTool("capture --seconds 9 --quiet --raw " + Quote(dir_ / "raw") + " --log " +
+                              Quote(dir_ / "show.log") + " --wav " + Quote(dir_ / "show.wav"));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const size_t presented = FileNames(dir_ / "raw").size();
+  ASSERT_GT(presented, 100u);
+
+  std::istringstream log(std::string(reinterpret_cast<const char*>(ReadFile(dir_ / "show.log").data()),
+                                     fs::file_size(dir_ / "show.log")));
+  long long frame, ms, previousMs = -1;
+  int scene, order, row;
+  size_t lines = 0;
+  while (log >> frame >> ms >> scene >> order >> row) {
+    ++lines;
+    EXPECT_EQ(frame, static_cast<long long>(lines));
+    EXPECT_GT(ms, previousMs);
+    EXPECT_LE(ms, 9000);
+    EXPECT_GE(scene, 2);  // scenes 0 and 1 are never presented
+    EXPECT_GE(order, 0);  // the audio starts before the first presented frame
+    EXPECT_GE(row, 0);
+    previousMs = ms;
+  }
+  EXPECT_TRUE(log.eof());
+  EXPECT_EQ(lines, presented);
+
+  // The sound itself is compared with the offline render in WholeShow.
+  const std::vector<uint8_t> wav = ReadFile(dir_ / "show.wav");
+  ASSERT_GT(wav.size(), 44u + 45454 * 4);  // more than a second played
+  EXPECT_EQ(capturetest::Le32(wav, 24), 45454u);
+  EXPECT_EQ(capturetest::Le32(wav, 40), wav.size() - 44);
+}
+
+TEST_F(CaptureTool, TwoRunsWriteByteIdenticalFramesSoundAndLog) {
+  if (capturetest::kThreadSanitizer) GTEST_SKIP() << capturetest::kOnePassUnderTsan;
+  for (const char* run : {"a", "b"}) {
+    const fs::path out = dir_ / run;
+    const ToolRun result = RunTool("capture --seconds 8 --quiet --every 7 --png " + Quote(out / "png") + " --raw " +
+                                   Quote(out / "raw") + " --wav " + Quote(out / "show.wav") + " --log " +
+                                   Quote(out / "show.log"));
+    ASSERT_EQ(result.exitCode, 0) << result.output;
+  }
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(dir_ / "a")) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    const fs::path twin = dir_ / "b" / fs::relative(entry.path(), dir_ / "a");
+    EXPECT_TRUE(ReadFile(entry.path()) == ReadFile(twin)) << twin;
+  }
+  EXPECT_GT(files, 40u);
+}
+
+TEST_F(CaptureTool, BadOptionsPrintTheUsageAndExitTwo) {
+  for (const char* options : {"--bogus", "--every 0", "--every", "--fps 0", "--fps 12x", "--seconds -1", "--seconds 0",
+                              "--from 5 --to 4", "--no-loop", "--png", "--rate 44100", "--dsound"}) {
+    const ToolRun run = RunTool(std::string("capture ") + options);
+    EXPECT_EQ(run.exitCode, 2) << options;
+    EXPECT_NE(run.output.find("usage: capture"), std::string::npos) << options;
+  }
+}
+
+TEST_F(CaptureTool, OutputsThatCannotBeMadeExitOneWithTheReason) {
+  const fs::path missing = dir_ / "missing" / "show.wav";
+  const ToolRun wav = RunTool("capture --seconds 2 --wav " + Quote(missing));
+  EXPECT_EQ(wav.exitCode, 1);
+  EXPECT_EQ(wav.output, "capture: " + missing.string() + ": cannot write\n");
+
+  const fs::path blocked = dir_ / "file";
+  std::ofstream(blocked) << "a file, not a folder";
+  const ToolRun png = RunTool("capture --seconds 2 --png " + Quote(blocked / "png"));
+  EXPECT_EQ(png.exitCode, 1);
+  EXPECT_NE(png.output.find("cannot create the folder"), std::string::npos) << png.output;
+
+  // The tool finds ffmpeg on the search path, or says why not before running the show.
+  const ToolRun noFfmpeg = RunTool("capture --seconds 2 --video " + Quote(dir_ / "show.mp4"), "PATH=/nonexistent");
+  EXPECT_EQ(noFfmpeg.exitCode, 1);
+  EXPECT_NE(noFfmpeg.output.find("cannot run ffmpeg"), std::string::npos) << noFfmpeg.output;
+  EXPECT_EQ(noFfmpeg.output.find("scene"), std::string::npos) << noFfmpeg.output;
+}
+
+TEST_F(CaptureTool, FailingFfmpegExitsOneAndLeavesNoPartsBehind) {
+  // An ffmpeg that gives up at once.
+  fs::create_directories(dir_ / "bin");
+  std::ofstream(dir_ / "bin" / "ffmpeg") << "#!/bin/sh\nexit 1\n";
+  fs::permissions(dir_ / "bin" / "ffmpeg", fs::perms::owner_all);
+  const ToolRun quitting = RunTool("capture --seconds 9 --quiet --video " + Quote(dir_ / "a.mp4"),
+                                   "PATH=" + Quote(dir_ / "bin"));
+  EXPECT_EQ(quitting.exitCode, 1);
+  EXPECT_NE(quitting.output.find("ffmpeg"), std::string::npos) << quitting.output;
+
+  // The real one, refusing to write the video over a folder when it joins frames and sound.
+  fs::create_directories(dir_ / "b.mp4");
+  const ToolRun refused = RunTool("capture --seconds 6 --quiet --video " + Quote(dir_ / "b.mp4"));
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.output.find("capture: " + (dir_ / "b.mp4").string() + ": ffmpeg failed"), std::string::npos)
+      << refused.output;
+  EXPECT_EQ(Joined(FileNames(dir_)), "b.mp4 bin ");
+}
+
+}  // namespace
