@@ -10,6 +10,8 @@
 #include "app/Settings.h"
 #include "audio/Out_base.h"
 #include "display/Vscreentools.h"
+#include "effects/Font.h"
+#include "effects/Fx_water.h"
 
 HINSTANCE instanceHandle = nullptr;
 HWND mainWindow = nullptr;
@@ -59,6 +61,9 @@ void ResetShellState() {
   displayBusy = false;
   overlayDirty = false;
   frameInBackSurface = false;
+  // Effect state that lives as long as the program starts afresh with each run in one process.
+  waterAngle = 0;
+  RestoreGreetingOrder();
 }
 
 // Seconds of the local date and time, counted from 1970-01-01.

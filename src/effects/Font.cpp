@@ -1,5 +1,7 @@
 #include "effects/Font.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "assets/Assets.h"
@@ -141,6 +143,13 @@ const char* greetingWords[kGreetingCount + 1] = {
     "(and others)",
     nullptr,
 };
+
+namespace {
+// The order at program start; the heat-flow scenes shuffle greetingWords in place.
+const auto greetingsAsWritten = std::to_array(greetingWords);
+}  // namespace
+
+void RestoreGreetingOrder() { std::copy(greetingsAsWritten.begin(), greetingsAsWritten.end(), greetingWords); }
 
 const char* const creditLines[kCreditLineCount + 1] = {
     "", "", "", "", "", "", "", "",

@@ -40,6 +40,8 @@ extern const char textAnd[];           // "And"
 // first two in place, so each shuffle starts from the order the last one left.
 constexpr int kGreetingCount = 23;
 extern const char* greetingWords[kGreetingCount + 1];
+// Back to the order of program start.
+void RestoreGreetingOrder();
 
 // Closing credits: 61 lines (empty ones included) and a null end marker.
 constexpr int kCreditLineCount = 61;

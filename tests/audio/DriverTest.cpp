@@ -231,7 +231,8 @@ TEST_P(StreamShape, SettlesOnWholeFramesAtLeast256BytesAndThreeBlocks) {
   if (!c.fails) {
     EXPECT_EQ(stream->blockBytes, c.blockBytes);
     EXPECT_EQ(stream->blockCount, c.blockCount);
-    DSBCAPS caps{sizeof(DSBCAPS)};
+    DSBCAPS caps{};
+    caps.dwSize = sizeof(DSBCAPS);
     ASSERT_EQ(stream->soundBuffer->GetCaps(&caps), DS_OK);
     EXPECT_EQ(caps.dwBufferBytes, static_cast<DWORD>(c.blockBytes * c.blockCount));
     EXPECT_TRUE(caps.dwFlags & DSBCAPS_CTRLPOSITIONNOTIFY);

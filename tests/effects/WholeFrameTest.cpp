@@ -18,8 +18,6 @@ using namespace fxtest;
 
 namespace {
 std::size_t failingSize = 0;
-// The heat-flow scenes shuffle the greetings further on every visit.
-const std::vector<const char*> firstGreetingOrder(greetingWords, greetingWords + kGreetingCount + 1);
 }
 
 // The effects allocate without exceptions; one block size can be made to fail.
@@ -48,7 +46,7 @@ TEST_P(Pinned, FramesOfEveryEffect) {
   scenetest::SceneStage stage(mode);
   ASSERT_TRUE(stage.Ready());
   SeedRandom(2024);
-  std::copy(firstGreetingOrder.begin(), firstGreetingOrder.end(), greetingWords);
+  RestoreGreetingOrder();
   waterAngle = 0;
   for (int scene = 6; scene <= 13; ++scene) {
     stage.Enter(scene);
