@@ -130,6 +130,14 @@ std::vector<std::string> SchedulerTrace();
 // Number of thread handovers since the host started (always counted).
 std::uint64_t HandoverCount();
 
+// --- A thread busy outside the platform (headless host). The calling thread gives up its turn
+// and runs on beside the others, as a thread busy computing does on a real machine; its next
+// platform call waits for its turn again, or stops it for good if it was terminated meanwhile.
+// Runs are not repeatable while a thread is out.
+void LeaveScheduler();
+// Threads that left the scheduler and have made no platform call since.
+int ThreadsOutsideScheduler();
+
 
 // --- DirectDraw: faults to inject, and what was shown. Counters count down as calls use them.
 struct DirectDrawFaults {

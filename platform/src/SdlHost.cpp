@@ -76,19 +76,18 @@ class SdlHost final : public Host {
   std::int64_t UtcOffsetSeconds() override { return utcOffset_; }
 
   void Block(std::unique_lock<std::mutex>& held, Thread& self) override {
+    self.state = ThreadState::Blocked;
     for (;;) {
-      if (self.terminated) {
-        for (;;) changed_.wait(held);  // never resumed
-      }
+      if (self.terminated) Park(held, self);
       DWORD result;
       if (TrySatisfy(self, result)) {
         self.waitResult = result;
-        return;
+        break;
       }
       std::uint64_t now = NowUs();
       if (self.deadline <= now) {
         self.waitResult = WAIT_TIMEOUT;
-        return;
+        break;
       }
       std::uint64_t until = self.deadline;
       if (self.index == 0 && self.wakeMask != 0) {
@@ -96,7 +95,7 @@ class SdlHost final : public Host {
         PumpInput(held, self);
         if (TrySatisfy(self, result)) {
           self.waitResult = result;
-          return;
+          break;
         }
         until = std::min(until, now + kPumpIntervalUs);
       }
@@ -105,9 +104,14 @@ class SdlHost final : public Host {
       else
         changed_.wait_until(held, start_ + std::chrono::microseconds(until));
     }
+    self.state = ThreadState::Running;
   }
 
   void Changed() override { changed_.notify_all(); }
+
+  [[noreturn]] void Park(std::unique_lock<std::mutex>& held, Thread&) override {
+    for (;;) changed_.wait(held);
+  }
 
   void Start(std::unique_lock<std::mutex>&, Thread& thread) override {
     thread.state = ThreadState::Running;

@@ -1,6 +1,8 @@
 // testing.h: host choice, scripted input and read-back for tests and tools.
 #include "testing.h"
 
+#include <algorithm>
+
 #include "Audio.h"
 #include "Dialog.h"
 #include "DirectDraw.h"
@@ -177,6 +179,17 @@ std::vector<std::string> SchedulerTrace() {
 std::uint64_t HandoverCount() {
   std::unique_lock<std::mutex> held(Global().lock);
   return Headless().Handovers();
+}
+
+void LeaveScheduler() {
+  std::unique_lock<std::mutex> held(Global().lock);
+  Headless().LeaveScheduler(held, Self(held));
+}
+
+int ThreadsOutsideScheduler() {
+  std::unique_lock<std::mutex> held(Global().lock);
+  return static_cast<int>(std::count_if(Global().threads.begin(), Global().threads.end(),
+                                        [](const Thread* t) { return t->state == ThreadState::Unscheduled; }));
 }
 
 }  // namespace vemora::testing
