@@ -254,6 +254,47 @@ TEST_P(StopDriver, AThreadStillRenderingKeepsWhatItTouchesUntilItHasStopped) {
 INSTANTIATE_TEST_SUITE_P(AudioSystem, StopDriver, ::testing::Values(0, 1),
                          [](const ::testing::TestParamInfo<int>& p) { return p.param ? "DirectSound" : "WaveOut"; });
 
+struct Followed {
+  uint32_t position;  // order << 16 | row heard at the end
+  size_t playedBytes;
+  uint64_t stopMs;
+};
+
+// Follows the song like the main loop for `ms` of virtual time, one tick every 15 ms, then stops.
+Followed FollowTheSong(int ms) {
+  AudioCreate();
+  EXPECT_FALSE(AudioStart());
+  for (int t = 0; t < ms; t += 15) {
+    Sleep(15);
+    AudioAdvance(1);
+  }
+  Followed followed{audibleInfo->position.load(), vt::PlayedAudioStreams()[0].bytes.size(), 0};
+  const uint64_t before = vt::VirtualTimeMs();
+  AudioStop();
+  followed.stopMs = vt::VirtualTimeMs() - before;
+  return followed;
+}
+
+TEST_F(AudioSystem, ASoundBufferLostForGoodSilencesTheSongButKeepsItInRealTime) {
+  audioDriver = 1;
+  mainWindow = MakeWindow();
+  const Followed normal = FollowTheSong(20000);
+  TearDown();
+  SetUp();
+  audioDriver = 1;
+  mainWindow = MakeWindow();
+  vt::LoseSoundBufferAtLock();
+  vt::FailSoundBufferRestore(1 << 30);
+  const Followed lost = FollowTheSong(20000);
+  EXPECT_GT(normal.playedBytes, 0u);
+  EXPECT_EQ(lost.playedBytes, 0u);
+  // The scenes follow the song: it must have moved on as far as with sound, within a row.
+  EXPECT_EQ(lost.position >> 16, normal.position >> 16);
+  EXPECT_NEAR(static_cast<int>(lost.position & 0xFFFF), static_cast<int>(normal.position & 0xFFFF), 1);
+  EXPECT_LT(lost.stopMs, 250u);
+  EXPECT_TRUE(vt::MessageBoxes().empty());
+}
+
 TEST_F(AudioSystem, ASeekTakesEffectAtTheNextBufferBoundaryOnly) {
   AudioCreate();
   ASSERT_FALSE(AudioStart());
