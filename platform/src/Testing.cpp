@@ -113,6 +113,7 @@ void SizeWindow(std::uint64_t atMs, int width, int height) {
 }
 
 void Minimise(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputMinimise(); }); }
+void Maximise(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputMaximise(nullptr); }); }
 void Restore(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputRestore(); }); }
 void Close(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputClose(); }); }
 
