@@ -363,6 +363,7 @@ class SdlHost final : public Host {
 
 // SDL falls back to drivers that show nothing (offscreen, dummy); those count as no display.
 static bool StartVideo(std::string& failures) {
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;  // an earlier host of this process started it
   if (SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr) {  // chosen explicitly: take it as it is
     if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
     failures = SDL_GetError();
