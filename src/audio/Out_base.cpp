@@ -265,7 +265,7 @@ void AudioStop() {
     // The thread ends first, so that no driver call of the main thread overlaps one of its own.
     threadInfo->stopRequested = 1;
     const bool ended = !threadInfo->thread || PlayerThreadEnded();
-    if (threadInfo->driver) threadInfo->driver->pause();
+    if (threadInfo->driver) threadInfo->driver->pause();  // silent at once, whatever the thread does
     // A thread that may still run keeps its block, the ring and the driver's buffers (and, in
     // AudioDestroy, the mixer and the player) until a later stop sees it ended.
     if (!ended) return;
