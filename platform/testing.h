@@ -47,7 +47,8 @@ std::uint64_t VirtualTimeUs();
 
 // --- Scripted input, at virtual times in ms; delivered to the most recently created live window.
 // Keys are posted (WM_KEYDOWN/WM_KEYUP); window events are sent inside the owner's next
-// message call (WM_ACTIVATE, WM_MOVING + WM_MOVE, WM_SIZING + WM_SIZE, WM_SIZE, WM_CLOSE).
+// message call (WM_ACTIVATE, WM_MOVING + WM_MOVE, WM_SIZING + WM_SIZE, WM_SIZE, WM_CLOSE); a window
+// that grows gets WM_PAINT for the new area.
 void KeyDown(std::uint64_t atMs, int virtualKey);
 void KeyUp(std::uint64_t atMs, int virtualKey);
 // Down at atMs, auto-repeat WM_KEYDOWN after repeatDelayMs every repeatIntervalMs, up after holdMs.
@@ -57,6 +58,7 @@ void Activate(std::uint64_t atMs, bool active);
 void MoveWindowTo(std::uint64_t atMs, int x, int y);   // outer position
 void SizeWindow(std::uint64_t atMs, int width, int height);  // outer size
 void Minimise(std::uint64_t atMs);
+void Maximise(std::uint64_t atMs);  // by the host (a window manager), over the whole screen
 void Restore(std::uint64_t atMs);
 void Close(std::uint64_t atMs);
 
@@ -129,6 +131,14 @@ int CursorDisplayCount();
 std::vector<std::string> SchedulerTrace();
 // Number of thread handovers since the host started (always counted).
 std::uint64_t HandoverCount();
+
+// --- A thread busy outside the platform (headless host). The calling thread gives up its turn
+// and runs on beside the others, as a thread busy computing does on a real machine; its next
+// platform call waits for its turn again, or stops it for good if it was terminated meanwhile.
+// Runs are not repeatable while a thread is out.
+void LeaveScheduler();
+// Threads that left the scheduler and have made no platform call since.
+int ThreadsOutsideScheduler();
 
 
 // --- DirectDraw: faults to inject, and what was shown. Counters count down as calls use them.

@@ -43,9 +43,35 @@ void Bind(Thread* thread) {
   binding.generation = Global().generation;
 }
 
+static Thread* Bound() {
+  return binding.thread != nullptr && binding.generation == Global().generation ? binding.thread : nullptr;
+}
+
+static void Checkpoint(std::unique_lock<std::mutex>& held, Thread& self) {
+  Host& host = CurrentHost();
+  if (self.state == ThreadState::Unscheduled) host.Rejoin(held, self);
+  if (!self.terminated) return;
+  // Windows ends a terminated thread at once; ours ends here, and only now has it stopped.
+  self.object->signalled = true;
+  host.Changed();
+  host.Park(held, self);
+}
+
+void Checkpoint(std::unique_lock<std::mutex>& held) {
+  if (Thread* self = Bound()) Checkpoint(held, *self);
+}
+
+void Checkpoint() {
+  std::unique_lock<std::mutex> held(Global().lock);
+  Checkpoint(held);
+}
+
 Thread& Self(std::unique_lock<std::mutex>& held) {
   State& state = Global();
-  if (binding.thread != nullptr && binding.generation == state.generation) return *binding.thread;
+  if (Thread* bound = Bound()) {
+    if (bound->terminated || bound->state == ThreadState::Unscheduled) Checkpoint(held, *bound);
+    return *bound;
+  }
   Host& host = CurrentHost();
   if (!state.threads.empty() && host.Headless())
     Fatal("a thread not created by CreateThread called the platform on the headless host");
@@ -54,6 +80,7 @@ Thread& Self(std::unique_lock<std::mutex>& held) {
   thread->id = state.nextThreadId++;
   thread->state = ThreadState::Running;
   thread->baton = true;
+  thread->entered = true;
   auto* object = new Object{ObjectKind::Thread};
   object->thread = thread;
   object->references = 2;
@@ -193,14 +220,16 @@ void RunThread(Thread* thread) {
     std::unique_lock<std::mutex> held(Global().lock);
     Bind(thread);
     CurrentHost().Enter(held, *thread);
+    thread->entered = true;
   }
   // A Win32 thread starts with the default floating-point control; a POSIX thread would
   // inherit the creator's (e.g. the shell's rounding toward zero).
   std::fesetenv(FE_DFL_ENV);
   DWORD code = thread->start(thread->parameter);
   std::unique_lock<std::mutex> held(Global().lock);
+  Checkpoint(held, *thread);
   Object* object = thread->object;
-  if (!thread->terminated) object->exitCode = code;
+  object->exitCode = code;
   object->signalled = true;
   thread->state = ThreadState::Exited;
   Host& host = CurrentHost();

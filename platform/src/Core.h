@@ -47,7 +47,8 @@ struct MessageQueue {
   int quitCode = 0;
 };
 
-enum class ThreadState { Ready, Running, Blocked, Exited };
+// Unscheduled: on the headless host, running beside the scheduled threads (see testing.h).
+enum class ThreadState { Ready, Running, Blocked, Unscheduled, Exited };
 
 struct Thread {
   int index = 0;  // creation order: the headless host's scheduling order
@@ -55,7 +56,8 @@ struct Thread {
   UINT handle = 0;  // handle id of the thread object owned by the record
   Object* object = nullptr;
   ThreadState state = ThreadState::Ready;
-  bool terminated = false;  // never resumed again
+  bool terminated = false;  // stops at its next platform call, or stays in the wait it is in
+  bool entered = false;     // its start routine has begun
   bool suspended = false;
   bool baton = false;  // headless host: this thread may run
   int priority = THREAD_PRIORITY_NORMAL;
@@ -87,7 +89,15 @@ State& Global();
 Host& CurrentHost();  // aborts when no host was chosen
 
 // The record of the calling thread; the first thread that asks becomes the main thread.
+// Passes the checkpoint below.
 Thread& Self(std::unique_lock<std::mutex>& held);
+
+// Where a program thread enters the platform: a terminated thread stops here for good, and one
+// that ran outside the headless scheduler waits for its turn again. Entry points that do not
+// call Self pass it first, before taking any lock of their own. Threads the platform does not
+// know (a sound library's callback thread) pass freely.
+void Checkpoint(std::unique_lock<std::mutex>& held);
+void Checkpoint();
 
 [[noreturn]] void Fatal(const char* what);
 

@@ -73,6 +73,7 @@ class SoundBuffer final : public IDirectSoundBuffer, public AudioSource {
     return DS_OK;
   }
   HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD play, LPDWORD write) override {
+    Checkpoint();
     std::lock_guard<std::mutex> guard(mutex_);
     if (play != nullptr) *play = static_cast<DWORD>(cursor_);
     if (write != nullptr) *write = data_.empty() ? 0 : static_cast<DWORD>((cursor_ + FrameBytes()) % data_.size());
@@ -98,6 +99,7 @@ class SoundBuffer final : public IDirectSoundBuffer, public AudioSource {
     return DS_OK;
   }
   HRESULT STDMETHODCALLTYPE GetStatus(LPDWORD status) override {
+    Checkpoint();
     if (status == nullptr) return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> guard(mutex_);
     *status = (playing_ ? DSBSTATUS_PLAYING : 0) | (looping_ && playing_ ? DSBSTATUS_LOOPING : 0) |
@@ -109,6 +111,7 @@ class SoundBuffer final : public IDirectSoundBuffer, public AudioSource {
                                  LPDWORD bytes2, DWORD flags) override;
   HRESULT STDMETHODCALLTYPE Play(DWORD reserved, DWORD priority, DWORD flags) override;
   HRESULT STDMETHODCALLTYPE SetCurrentPosition(DWORD position) override {
+    Checkpoint();
     if (primary_) return DSERR_INVALIDCALL;
     std::lock_guard<std::mutex> guard(mutex_);
     if (position >= data_.size()) return DSERR_INVALIDPARAM;
@@ -122,6 +125,7 @@ class SoundBuffer final : public IDirectSoundBuffer, public AudioSource {
   HRESULT STDMETHODCALLTYPE Stop() override;
   HRESULT STDMETHODCALLTYPE Unlock(LPVOID part1, DWORD bytes1, LPVOID part2, DWORD bytes2) override;
   HRESULT STDMETHODCALLTYPE Restore() override {
+    Checkpoint();
     if (TakeFault(&AudioFaults::failRestore)) return DSERR_BUFFERLOST;
     std::lock_guard<std::mutex> guard(mutex_);
     lost_ = false;
@@ -344,6 +348,7 @@ HRESULT SoundBuffer::SetFormat(LPCWAVEFORMATEX format) {
 
 HRESULT SoundBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD bytes1, LPVOID* part2, LPDWORD bytes2,
                           DWORD flags) {
+  Checkpoint();
   if (part1 == nullptr || bytes1 == nullptr) return DSERR_INVALIDPARAM;
   *part1 = nullptr;
   *bytes1 = 0;
@@ -375,6 +380,7 @@ HRESULT SoundBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* part1, LPDWORD byte
 }
 
 HRESULT SoundBuffer::Unlock(LPVOID part1, DWORD bytes1, LPVOID part2, DWORD bytes2) {
+  Checkpoint();
   std::lock_guard<std::mutex> guard(mutex_);
   if (!locked_) return DSERR_INVALIDCALL;
   auto inside = [&](LPVOID part, DWORD bytes) {
@@ -387,6 +393,7 @@ HRESULT SoundBuffer::Unlock(LPVOID part1, DWORD bytes1, LPVOID part2, DWORD byte
 }
 
 HRESULT SoundBuffer::Play(DWORD reserved, DWORD, DWORD flags) {
+  Checkpoint();
   if (reserved != 0) return DSERR_INVALIDPARAM;
   if (TakeFault(&AudioFaults::loseAtPlay)) {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -411,6 +418,7 @@ HRESULT SoundBuffer::Play(DWORD reserved, DWORD, DWORD flags) {
 }
 
 HRESULT SoundBuffer::Stop() {
+  Checkpoint();
   if (device_ != nullptr) device_->Run(false);  // keeps what played up to now
   std::vector<HANDLE> fire;
   {

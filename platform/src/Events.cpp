@@ -20,6 +20,7 @@ HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initial
 
 static BOOL SetSignal(HANDLE handle, bool signalled) {
   std::unique_lock<std::mutex> held(Global().lock);
+  Checkpoint(held);
   Object* object = Lookup(handle);
   if (object == nullptr || object->kind != ObjectKind::Event) {
     SetError(ERROR_INVALID_HANDLE);
@@ -35,6 +36,7 @@ BOOL WINAPI ResetEvent(HANDLE event) { return SetSignal(event, false); }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
   std::unique_lock<std::mutex> held(Global().lock);
+  Checkpoint(held);
   if (CloseLocked(handle)) return TRUE;
   SetError(ERROR_INVALID_HANDLE);
   return FALSE;

@@ -19,7 +19,7 @@ void HeadlessHost::Enter(std::unique_lock<std::mutex>& held, Thread& self) {
 
 void HeadlessHost::Block(std::unique_lock<std::mutex>& held, Thread& self) {
   self.state = ThreadState::Blocked;
-  Thread* next = PickNext(&self);
+  Thread* next = PickNext(held, &self);
   if (next != &self) {
     HandOver(&self, next);
     while (!self.baton) self.wake.wait(held);
@@ -27,9 +27,35 @@ void HeadlessHost::Block(std::unique_lock<std::mutex>& held, Thread& self) {
   self.state = ThreadState::Running;
 }
 
-void HeadlessHost::Leave(std::unique_lock<std::mutex>&, Thread& self) {
-  Thread* next = PickNext(&self);
+void HeadlessHost::Leave(std::unique_lock<std::mutex>& held, Thread& self) {
+  Thread* next = PickNext(held, &self);
   HandOver(&self, next);
+}
+
+void HeadlessHost::LeaveScheduler(std::unique_lock<std::mutex>& held, Thread& self) {
+  self.state = ThreadState::Unscheduled;
+  HandOver(&self, PickNext(held, &self));
+}
+
+void HeadlessHost::Rejoin(std::unique_lock<std::mutex>& held, Thread& self) {
+  // A terminated thread is never picked again: it goes straight on to Park.
+  self.state = self.terminated ? ThreadState::Blocked : ThreadState::Ready;
+  rejoined_.notify_all();
+  if (self.terminated) return;
+  while (!self.baton) self.wake.wait(held);
+}
+
+void HeadlessHost::Park(std::unique_lock<std::mutex>& held, Thread& self) {
+  self.state = ThreadState::Blocked;
+  if (self.baton) HandOver(&self, PickNext(held, &self));
+  rejoined_.notify_all();
+  for (;;) self.wake.wait(held);
+}
+
+bool HeadlessHost::OthersOutside(const Thread* from) const {
+  for (const Thread* thread : Global().threads)
+    if (thread != from && thread->state == ThreadState::Unscheduled) return true;
+  return false;
 }
 
 void HeadlessHost::HandOver(Thread* from, Thread* to) {
@@ -42,7 +68,7 @@ void HeadlessHost::HandOver(Thread* from, Thread* to) {
   to->wake.notify_one();
 }
 
-Thread* HeadlessHost::PickNext(const Thread* from) {
+Thread* HeadlessHost::PickNext(std::unique_lock<std::mutex>& held, const Thread* from) {
   std::vector<Thread*>& threads = Global().threads;
   for (;;) {
     RunDue();
@@ -69,6 +95,10 @@ Thread* HeadlessHost::PickNext(const Thread* from) {
       if (thread->state == ThreadState::Blocked && !thread->terminated && !thread->suspended)
         earliest = std::min(earliest, thread->deadline);
     if (!scripted_.empty()) earliest = std::min(earliest, scripted_.front().atUs);
+    if (earliest == kNoDeadline && OthersOutside(from)) {
+      rejoined_.wait(held);
+      continue;
+    }
     if (earliest == kNoDeadline) {
       std::string what = "headless host: every thread is blocked and none has a deadline (deadlock) at " +
                          std::to_string(now_ / 1000) + " ms of virtual time";

@@ -23,7 +23,12 @@ class HeadlessHost final : public Host {
   void Start(std::unique_lock<std::mutex>& held, Thread& thread) override;
   void Enter(std::unique_lock<std::mutex>& held, Thread& self) override;
   void Leave(std::unique_lock<std::mutex>& held, Thread& self) override;
+  [[noreturn]] void Park(std::unique_lock<std::mutex>& held, Thread& self) override;
+  void Rejoin(std::unique_lock<std::mutex>& held, Thread& self) override;
   std::uint64_t TakeCharge(Thread& self) override;
+
+  // The calling thread gives up its turn and runs on beside the others (testing.h).
+  void LeaveScheduler(std::unique_lock<std::mutex>& held, Thread& self);
 
   void ScreenSize(int& width, int& height) override {
     width = options_.screenWidth;
@@ -51,7 +56,8 @@ class HeadlessHost final : public Host {
   };
 
   // Hands the baton to the next thread that can run, advancing the clock when none can.
-  Thread* PickNext(const Thread* from);
+  Thread* PickNext(std::unique_lock<std::mutex>& held, const Thread* from);
+  bool OthersOutside(const Thread* from) const;
   void HandOver(Thread* from, Thread* to);
   void RunDue();
   void AdvanceTo(std::uint64_t time);
@@ -65,6 +71,7 @@ class HeadlessHost final : public Host {
   std::vector<std::string> trace_;
   std::uint64_t handovers_ = 0;
   int limitStage_ = 0;
+  std::condition_variable rejoined_;  // a thread outside the scheduler came back or stopped
 };
 
 }  // namespace vemora::platform

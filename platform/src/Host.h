@@ -28,6 +28,11 @@ class Host {
   virtual void Enter(std::unique_lock<std::mutex>& held, Thread& self) = 0;
   // The calling thread is done; hand over to the others. The OS thread ends after this.
   virtual void Leave(std::unique_lock<std::mutex>& held, Thread& self) = 0;
+  // The calling thread stops for good (terminated); never returns.
+  [[noreturn]] virtual void Park(std::unique_lock<std::mutex>& held, Thread& self) = 0;
+  // A thread that ran outside the scheduler is back in the platform: returns when it may run
+  // (at once when it was terminated meanwhile).
+  virtual void Rejoin(std::unique_lock<std::mutex>& held, Thread& self) {}
 
   // Inside a message call of the owner thread: bring in pending host input (lock held).
   virtual void PumpInput(std::unique_lock<std::mutex>& held, Thread& self) {}

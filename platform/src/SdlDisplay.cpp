@@ -12,6 +12,12 @@ std::uint64_t DirectDrawVersion() {
   return version;
 }
 
+bool DirectDrawCoversWindow() {
+  bool covers = false;
+  VisitScreen([&](const ScreenView& view) { covers = view.fullScreen && view.pixels != nullptr; });
+  return covers;
+}
+
 ClientPlacement PlacementOf(const Window& window) {
   const RECT nc = NonClient(window.style);
   ClientPlacement placement;
@@ -23,8 +29,7 @@ ClientPlacement PlacementOf(const Window& window) {
   return placement;
 }
 
-bool DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_Texture*& texture, bool& texture555) {
-  bool covered = false;
+void DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_Texture*& texture, bool& texture555) {
   VisitScreen([&](const ScreenView& view) {
     if (view.pixels == nullptr) return;
     if (texture == nullptr || texture555 != view.rgb555) {
@@ -48,7 +53,6 @@ bool DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_T
       SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
       SDL_RenderClear(renderer);
       SDL_RenderCopy(renderer, texture, nullptr, &target);
-      covered = true;
       return;
     }
     if (client.minimised || client.pixelWidth <= 0 || client.pixelHeight <= 0) return;
@@ -62,7 +66,6 @@ bool DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_T
                     static_cast<int>((view.destination.bottom - view.destination.top) * sy)};
     if (target.w > 0 && target.h > 0) SDL_RenderCopy(renderer, texture, nullptr, &target);
   });
-  return covered;
 }
 
 }  // namespace vemora::platform

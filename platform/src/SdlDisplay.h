@@ -12,6 +12,8 @@ namespace vemora::platform {
 
 // Version of what DirectDraw shows; changes with every flip, placement or visible write.
 std::uint64_t DirectDrawVersion();
+// The full-screen picture is up: it hides the window's own pixels.
+bool DirectDrawCoversWindow();
 // Where the window's client area is, taken under the lock.
 struct ClientPlacement {
   int originX = 0, originY = 0;  // client top-left, screen coordinates
@@ -21,7 +23,7 @@ struct ClientPlacement {
 ClientPlacement PlacementOf(const Window& window);
 
 // Draws over what the renderer holds (lock not needed). `texture` is the caller's, made on first
-// use. True when the full-screen picture covers the whole window.
-bool DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_Texture*& texture, bool& texture555);
+// use.
+void DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_Texture*& texture, bool& texture555);
 
 }  // namespace vemora::platform

@@ -27,9 +27,19 @@ struct SdlWindow {
   int textureHeight = 0;
   std::uint64_t presentedVersion = 0;
   std::uint64_t presentedScreen = 0;  // DirectDraw version shown
+  std::uint64_t uploadedVersion = 0;  // window pixels in `texture`
   SDL_Texture* screenTexture = nullptr;
   bool screen555 = false;
 };
+
+// Without a window manager nobody answers the request for full screen: the window covers its
+// display by itself too.
+void CoverDisplay(SDL_Window* window) {
+  SDL_Rect bounds;
+  if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window)), &bounds) != 0) return;
+  SDL_SetWindowPosition(window, bounds.x, bounds.y);
+  SDL_SetWindowSize(window, bounds.w, bounds.h);
+}
 
 int VirtualKey(SDL_Keycode key) {
   if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
@@ -76,19 +86,18 @@ class SdlHost final : public Host {
   std::int64_t UtcOffsetSeconds() override { return utcOffset_; }
 
   void Block(std::unique_lock<std::mutex>& held, Thread& self) override {
+    self.state = ThreadState::Blocked;
     for (;;) {
-      if (self.terminated) {
-        for (;;) changed_.wait(held);  // never resumed
-      }
+      if (self.terminated) Park(held, self);
       DWORD result;
       if (TrySatisfy(self, result)) {
         self.waitResult = result;
-        return;
+        break;
       }
       std::uint64_t now = NowUs();
       if (self.deadline <= now) {
         self.waitResult = WAIT_TIMEOUT;
-        return;
+        break;
       }
       std::uint64_t until = self.deadline;
       if (self.index == 0 && self.wakeMask != 0) {
@@ -96,7 +105,7 @@ class SdlHost final : public Host {
         PumpInput(held, self);
         if (TrySatisfy(self, result)) {
           self.waitResult = result;
-          return;
+          break;
         }
         until = std::min(until, now + kPumpIntervalUs);
       }
@@ -105,9 +114,14 @@ class SdlHost final : public Host {
       else
         changed_.wait_until(held, start_ + std::chrono::microseconds(until));
     }
+    self.state = ThreadState::Running;
   }
 
   void Changed() override { changed_.notify_all(); }
+
+  [[noreturn]] void Park(std::unique_lock<std::mutex>& held, Thread&) override {
+    for (;;) changed_.wait(held);
+  }
 
   void Start(std::unique_lock<std::mutex>&, Thread& thread) override {
     thread.state = ThreadState::Running;
@@ -149,22 +163,18 @@ class SdlHost final : public Host {
       return;
     }
     SDL_ShowWindow(data->window);
-    bool popup = (window.style & WS_CAPTION) != WS_CAPTION;
+    // A maximised pop-up covers its screen: SDL's desktop full screen, on the display the window
+    // is on, above the panels.
+    const bool popup = (window.style & WS_CAPTION) != WS_CAPTION;
+    const bool fullScreen = popup && window.show == ShowState::Maximised;
+    if (fullScreen && !(SDL_GetWindowFlags(data->window) & SDL_WINDOW_FULLSCREEN)) CoverDisplay(data->window);
+    SDL_SetWindowFullscreen(data->window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     switch (window.show) {
       case ShowState::Minimised:
         SDL_MinimizeWindow(data->window);
         break;
       case ShowState::Maximised:
-        // A maximised pop-up is a borderless window over the whole screen, placed by hand:
-        // that works with or without a window manager.
-        if (popup) {
-          RECT client = ClientRect(window);
-          SDL_SetWindowPosition(data->window, window.rect.left, window.rect.top);
-          SDL_SetWindowSize(data->window, std::max<int>(1, client.right), std::max<int>(1, client.bottom));
-          SDL_RaiseWindow(data->window);
-        } else {
-          SDL_MaximizeWindow(data->window);
-        }
+        if (!fullScreen) SDL_MaximizeWindow(data->window);
         break;
       case ShowState::Normal: {
         SDL_RestoreWindow(data->window);
@@ -191,9 +201,14 @@ class SdlHost final : public Host {
 
   void CursorChanged(int displayCount) override { SDL_ShowCursor(displayCount >= 0 ? SDL_ENABLE : SDL_DISABLE); }
 
+  // The screen of the display the program's window is on (the first before there is one).
   void ScreenSize(int& width, int& height) override {
+    Window* window = TargetWindow();
+    int display = 0;
+    if (window != nullptr && window->hostData != nullptr)
+      display = std::max(0, SDL_GetWindowDisplayIndex(static_cast<SdlWindow*>(window->hostData)->window));
     SDL_DisplayMode mode;
-    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+    if (SDL_GetDesktopDisplayMode(display, &mode) == 0) {
       width = mode.w;
       height = mode.h;
     } else {
@@ -264,6 +279,15 @@ class SdlHost final : public Host {
             break;
           }
           case SDL_WINDOWEVENT_MINIMIZED: InputMinimise(); break;
+          case SDL_WINDOWEVENT_MAXIMIZED: {
+            SDL_Window* sdl = static_cast<SdlWindow*>(window->hostData)->window;
+            int x = 0, y = 0, width = 0, height = 0;
+            SDL_GetWindowPosition(sdl, &x, &y);
+            SDL_GetWindowSize(sdl, &width, &height);
+            const RECT outer{x - nc.left, y - nc.top, x + width + nc.right, y + height + nc.bottom};
+            InputMaximise(&outer);
+            break;
+          }
           case SDL_WINDOWEVENT_RESTORED: InputRestore(); break;
           case SDL_WINDOWEVENT_EXPOSED:
             if (window->hostData != nullptr) static_cast<SdlWindow*>(window->hostData)->presentedVersion = 0;
@@ -278,8 +302,10 @@ class SdlHost final : public Host {
     translating_ = false;
   }
 
-  // Shows the window's pixels, at most every kPresentIntervalUs unless forced. The pixels are
-  // copied under the lock; SDL draws without it, so that other threads are not held up.
+  // Shows the window's pixels and DirectDraw's picture, at most every kPresentIntervalUs unless
+  // forced. The window's pixels are copied under the lock, and only when GDI changed them and the
+  // full-screen picture does not hide them; uploading and drawing happen without the lock, so
+  // that the other threads are not held up.
   void Present(std::unique_lock<std::mutex>& held, bool force) {
     std::uint64_t now = NowUs();
     if (!force && now - lastPresent_ < kPresentIntervalUs) return;
@@ -291,29 +317,37 @@ class SdlHost final : public Host {
     if (data->presentedVersion == window->pixelVersion && data->presentedVersion != 0 &&
         data->presentedScreen == screen)
       return;
-    int width = window->pixelWidth;
-    int height = window->pixelHeight;
+    const int width = window->pixelWidth;
+    const int height = window->pixelHeight;
     const ClientPlacement placement = PlacementOf(*window);
-    staging_.assign(window->pixels.begin(), window->pixels.end());
+    const bool pixelsShow = !DirectDrawCoversWindow();
+    const bool upload = pixelsShow && (data->uploadedVersion != window->pixelVersion || data->textureWidth != width ||
+                                       data->textureHeight != height);
+    if (upload) {
+      staging_.assign(window->pixels.begin(), window->pixels.end());
+      data->uploadedVersion = window->pixelVersion;
+    }
     data->presentedVersion = window->pixelVersion;
     data->presentedScreen = screen;
     lastPresent_ = now;
     held.unlock();
-    if (data->texture == nullptr || data->textureWidth != width || data->textureHeight != height) {
-      if (data->texture != nullptr) SDL_DestroyTexture(data->texture);
-      data->texture =
-          SDL_CreateTexture(data->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
-      data->textureWidth = width;
-      data->textureHeight = height;
-    }
-    if (data->texture != nullptr) {
-      SDL_UpdateTexture(data->texture, nullptr, staging_.data(), width * 4);
-      SDL_RenderClear(data->renderer);
-      SDL_RenderCopy(data->renderer, data->texture, nullptr, nullptr);
-      DrawDirectDraw(data->renderer, placement, data->screenTexture, data->screen555);
-      SDL_RenderPresent(data->renderer);
-    }
+    if (upload) Upload(*data, width, height);
+    SDL_RenderClear(data->renderer);
+    if (pixelsShow && data->texture != nullptr) SDL_RenderCopy(data->renderer, data->texture, nullptr, nullptr);
+    DrawDirectDraw(data->renderer, placement, data->screenTexture, data->screen555);
+    SDL_RenderPresent(data->renderer);
     held.lock();
+  }
+
+  // The window's pixels from staging_ into its texture (lock not held).
+  void Upload(SdlWindow& data, int width, int height) {
+    if (data.texture == nullptr || data.textureWidth != width || data.textureHeight != height) {
+      if (data.texture != nullptr) SDL_DestroyTexture(data.texture);
+      data.texture = SDL_CreateTexture(data.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
+      data.textureWidth = width;
+      data.textureHeight = height;
+    }
+    if (data.texture != nullptr) SDL_UpdateTexture(data.texture, nullptr, staging_.data(), width * 4);
   }
 
   Clock::time_point start_;
@@ -329,6 +363,7 @@ class SdlHost final : public Host {
 
 // SDL falls back to drivers that show nothing (offscreen, dummy); those count as no display.
 static bool StartVideo(std::string& failures) {
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;  // an earlier host of this process started it
   if (SDL_GetHint(SDL_HINT_VIDEODRIVER) != nullptr) {  // chosen explicitly: take it as it is
     if (SDL_Init(SDL_INIT_VIDEO) == 0) return true;
     failures = SDL_GetError();

@@ -1,6 +1,8 @@
 // testing.h: host choice, scripted input and read-back for tests and tools.
 #include "testing.h"
 
+#include <algorithm>
+
 #include "Audio.h"
 #include "Dialog.h"
 #include "DirectDraw.h"
@@ -111,6 +113,7 @@ void SizeWindow(std::uint64_t atMs, int width, int height) {
 }
 
 void Minimise(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputMinimise(); }); }
+void Maximise(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputMaximise(nullptr); }); }
 void Restore(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputRestore(); }); }
 void Close(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputClose(); }); }
 
@@ -177,6 +180,17 @@ std::vector<std::string> SchedulerTrace() {
 std::uint64_t HandoverCount() {
   std::unique_lock<std::mutex> held(Global().lock);
   return Headless().Handovers();
+}
+
+void LeaveScheduler() {
+  std::unique_lock<std::mutex> held(Global().lock);
+  Headless().LeaveScheduler(held, Self(held));
+}
+
+int ThreadsOutsideScheduler() {
+  std::unique_lock<std::mutex> held(Global().lock);
+  return static_cast<int>(std::count_if(Global().threads.begin(), Global().threads.end(),
+                                        [](const Thread* t) { return t->state == ThreadState::Unscheduled; }));
 }
 
 }  // namespace vemora::testing

@@ -87,16 +87,11 @@ BOOL WINAPI TerminateThread(HANDLE handle, DWORD exitCode) {
   if (thread->state == ThreadState::Exited || thread->terminated) return TRUE;
   thread->terminated = true;
   thread->object->exitCode = exitCode;
-  thread->object->signalled = true;
-  Host& host = CurrentHost();
-  host.Changed();
-  if (thread == &Self(held)) {
-    // Ends here: the host never resumes a terminated thread.
-    thread->wakeMask = 0;
-    thread->waitCount = 0;
-    thread->deadline = kNoDeadline;
-    host.Block(held, *thread);
-  }
+  // A thread waiting inside the platform, or not yet started, never runs again: it has stopped.
+  // One that is running stops at its next platform call (Checkpoint); its handle waits for that.
+  if (!thread->entered || thread->state == ThreadState::Blocked) thread->object->signalled = true;
+  CurrentHost().Changed();
+  if (thread == &Self(held)) Checkpoint(held);
   return TRUE;
 }
 

@@ -91,6 +91,7 @@ std::vector<std::string> DeviceNames() {
 UINT WINAPI waveOutGetNumDevs(void) { return static_cast<UINT>(DeviceNames().size()); }
 
 MMRESULT WINAPI waveOutGetDevCapsA(UINT_PTR deviceId, LPWAVEOUTCAPSA caps, UINT size) {
+  Checkpoint();
   if (caps == nullptr || size < sizeof(WAVEOUTCAPSA)) return MMSYSERR_INVALPARAM;
   std::vector<std::string> names = DeviceNames();
   std::string name;
@@ -112,6 +113,7 @@ MMRESULT WINAPI waveOutGetDevCapsA(UINT_PTR deviceId, LPWAVEOUTCAPSA caps, UINT 
 
 MMRESULT WINAPI waveOutOpen(LPHWAVEOUT result, UINT deviceId, LPCWAVEFORMATEX format, DWORD_PTR callback,
                             DWORD_PTR instance, DWORD flags) {
+  Checkpoint();
   if (format == nullptr) return MMSYSERR_INVALPARAM;
   std::size_t count = DeviceNames().size();
   if (deviceId != WAVE_MAPPER && deviceId >= count) return MMSYSERR_BADDEVICEID;
@@ -149,6 +151,7 @@ MMRESULT WINAPI waveOutOpen(LPHWAVEOUT result, UINT deviceId, LPCWAVEFORMATEX fo
 }
 
 MMRESULT WINAPI waveOutPrepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
+  Checkpoint();
   WaveOut* wave = Find(handle);
   if (wave == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || size < sizeof(WAVEHDR) || header->lpData == nullptr) return MMSYSERR_INVALPARAM;
@@ -159,6 +162,7 @@ MMRESULT WINAPI waveOutPrepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT siz
 }
 
 MMRESULT WINAPI waveOutUnprepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
+  Checkpoint();
   WaveOut* wave = Find(handle);
   if (wave == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
@@ -169,6 +173,7 @@ MMRESULT WINAPI waveOutUnprepareHeader(HWAVEOUT handle, LPWAVEHDR header, UINT s
 }
 
 MMRESULT WINAPI waveOutWrite(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
+  Checkpoint();
   WaveOut* wave = Find(handle);
   if (wave == nullptr) return MMSYSERR_INVALHANDLE;
   if (header == nullptr || size < sizeof(WAVEHDR)) return MMSYSERR_INVALPARAM;
@@ -185,6 +190,7 @@ MMRESULT WINAPI waveOutWrite(HWAVEOUT handle, LPWAVEHDR header, UINT size) {
 }
 
 MMRESULT WINAPI waveOutPause(HWAVEOUT handle) {
+  Checkpoint();
   WaveOut* wave = Find(handle);
   if (wave == nullptr) return MMSYSERR_INVALHANDLE;
   wave->device->Run(false);
@@ -194,6 +200,7 @@ MMRESULT WINAPI waveOutPause(HWAVEOUT handle) {
 }
 
 MMRESULT WINAPI waveOutRestart(HWAVEOUT handle) {
+  Checkpoint();
   WaveOut* wave = Find(handle);
   if (wave == nullptr) return MMSYSERR_INVALHANDLE;
   {
@@ -205,6 +212,7 @@ MMRESULT WINAPI waveOutRestart(HWAVEOUT handle) {
 }
 
 MMRESULT WINAPI waveOutReset(HWAVEOUT handle) {
+  Checkpoint();
   WaveOut* wave = Find(handle);
   if (wave == nullptr) return MMSYSERR_INVALHANDLE;
   bool paused;
@@ -223,6 +231,7 @@ MMRESULT WINAPI waveOutReset(HWAVEOUT handle) {
 }
 
 MMRESULT WINAPI waveOutClose(HWAVEOUT handle) {
+  Checkpoint();
   WaveOut* wave = Find(handle);
   if (wave == nullptr) return MMSYSERR_INVALHANDLE;
   {

@@ -50,6 +50,13 @@ void ResizePixels(Window& window) {
   MarkPixelsChanged(window);
 }
 
+// A new size from outside: area the client did not cover before needs painting.
+void Resize(Window& window) {
+  const int oldWidth = window.pixelWidth, oldHeight = window.pixelHeight;
+  ResizePixels(window);
+  if (window.pixelWidth > oldWidth || window.pixelHeight > oldHeight) window.needsPaint = window.erase = true;
+}
+
 LPARAM ClientSizeParam(const Window& window) {
   if (window.show == ShowState::Minimised) return 0;
   RECT client = ClientRect(window);
@@ -196,9 +203,23 @@ void InputSize(int width, int height) {
   RECT sized{window->rect.left, window->rect.top, window->rect.left + width, window->rect.top + height};
   QueueSent(*window, WM_SIZING, WMSZ_BOTTOMRIGHT, 0, &sized);
   window->rect = sized;
-  window->show = ShowState::Normal;
-  ResizePixels(*window);
-  QueueSent(*window, WM_SIZE, SIZE_RESTORED, ClientSizeParam(*window));
+  if (window->show == ShowState::Minimised) window->show = ShowState::Normal;
+  Resize(*window);
+  QueueSent(*window, WM_SIZE, SizeKind(*window), ClientSizeParam(*window));
+  CurrentHost().WindowChanged(*window);
+}
+
+void InputMaximise(const RECT* outer) {
+  Window* window = TargetWindow();
+  if (window == nullptr || window->show == ShowState::Maximised) return;
+  if (window->show == ShowState::Normal) window->restoreRect = window->rect;
+  const RECT before = window->rect;
+  window->show = ShowState::Maximised;
+  window->rect = outer != nullptr ? *outer : MaximisedRect(*window);
+  Resize(*window);
+  QueueSent(*window, WM_SIZE, SIZE_MAXIMIZED, ClientSizeParam(*window));
+  if (window->rect.left != before.left || window->rect.top != before.top)
+    QueueSent(*window, WM_MOVE, 0, ClientOriginParam(*window));
   CurrentHost().WindowChanged(*window);
 }
 

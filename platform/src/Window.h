@@ -63,6 +63,7 @@ void InputKey(int virtualKey, bool down);
 void InputActivate(bool active);
 void InputMove(int x, int y);            // outer position
 void InputSize(int width, int height);   // outer size
+void InputMaximise(const RECT* outer);   // outer rectangle; null: the whole screen
 void InputMinimise();
 void InputRestore();
 void InputClose();

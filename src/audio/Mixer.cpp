@@ -1,4 +1,18 @@
 // Voice mixer: one dedicated loop per source format, direction and interpolation.
+//
+// What the specialised loops rely on:
+// - Unchecked stretches: SafeFrames bounds a stretch so that every frame it mixes starts strictly
+//   before the voice's limit (the sample's end, or the loop's end or start), moving one way with
+//   a fraction in 0..0xFFFF. Interpolation reads at most one frame beyond that, which lies in the
+//   sample or in the three zero frames the loader puts after every sample. Stretches shorter
+//   than 16 frames, and the frames next to the limit, go through the checked loop.
+// - Saturating adds: a contribution is (sample x gain) >> 32, an 8-bit sample counting x 256, so
+//   it is at most 16384 in size and fits a 16-bit lane whole. Lanes carry nothing into each
+//   other, so two or four frames added in one saturating add give exactly what frame-by-frame
+//   adds give, clamped after every voice.
+// - The 8-bit table: a frame's contribution depends only on its (interpolated) sample value,
+//   -128..127, so each stretch builds all 256 products once. The gain split into its high 24 and
+//   low 8 bits gives exactly (sample x gain) >> 24 in 32-bit lanes.
 #include "audio/Mixer.h"
 
 #include <bit>

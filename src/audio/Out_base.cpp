@@ -26,6 +26,9 @@ char* CopyString(const char* text) {
 void* ZeroedAllocate(size_t bytes) { return std::calloc(1, bytes); }
 
 constexpr DWORD kStopWaitMs = 500;
+// Our platform cannot end a thread at once: a terminated thread stops at its next call into it,
+// at most one buffer's rendering later.
+constexpr DWORD kTerminatedWaitMs = 100;
 
 PlayerInfo* NewPlayerInfo(int channels) {
   void* memory = audioAllocate(sizeof(PlayerInfo));
@@ -58,6 +61,25 @@ void DeleteThreadInfo() {
   threadInfo->~PlayerThreadInfo();
   std::free(threadInfo);
   threadInfo = nullptr;
+}
+
+// Waits for the player thread, terminating it after the time-out. False while it may still run.
+bool PlayerThreadEnded() {
+  const HANDLE thread = threadInfo->thread;
+  if (WaitForSingleObject(thread, kStopWaitMs) != WAIT_OBJECT_0) {
+    MessageBoxA(threadInfo->window, "PlayerThread failed to stop", "Problem", MB_OK);
+    TerminateThread(thread, static_cast<DWORD>(-1));
+    if (WaitForSingleObject(thread, kTerminatedWaitMs) != WAIT_OBJECT_0) return false;
+  }
+  CloseHandle(thread);
+  threadInfo->thread = nullptr;
+  return true;
+}
+
+void DeleteDriver(int index, const Out_Base* inUse) {
+  if (drivers[index] == inUse) return;
+  delete drivers[index];
+  drivers[index] = nullptr;
 }
 
 }  // namespace
@@ -242,28 +264,22 @@ void AudioStop() {
   if (threadInfo) {
     // The thread ends first, so that no driver call of the main thread overlaps one of its own.
     threadInfo->stopRequested = 1;
-    if (threadInfo->thread) {
-      if (WaitForSingleObject(threadInfo->thread, kStopWaitMs) != WAIT_OBJECT_0) {
-        MessageBoxA(threadInfo->window, "PlayerThread failed to stop", "Problem", MB_OK);
-        TerminateThread(threadInfo->thread, static_cast<DWORD>(-1));
-      }
-      CloseHandle(threadInfo->thread);
-      threadInfo->thread = nullptr;
-    }
-    if (threadInfo->driver) {
-      threadInfo->driver->pause();
-      threadInfo->driver->close();
-    }
+    const bool ended = !threadInfo->thread || PlayerThreadEnded();
+    if (threadInfo->driver) threadInfo->driver->pause();  // silent at once, whatever the thread does
+    // A thread that may still run keeps its block, the ring and the driver's buffers (and, in
+    // AudioDestroy, the mixer and the player) until a later stop sees it ended.
+    if (!ended) return;
+    if (threadInfo->driver) threadInfo->driver->close();
   }
   DeleteRing();
   DeleteThreadInfo();
 }
 
 void AudioDestroy() {
-  delete drivers[1];
-  drivers[1] = nullptr;
-  delete drivers[0];
-  drivers[0] = nullptr;
+  const Out_Base* inUse = threadInfo ? threadInfo->driver : nullptr;
+  DeleteDriver(1, inUse);
+  DeleteDriver(0, inUse);
+  if (threadInfo) return;
   delete mixer;
   mixer = nullptr;
   delete musicPlayer;

@@ -74,7 +74,6 @@ bool Out_Wave::open(const AudioFormat* format) {
 }
 
 void Out_Wave::close() {
-  if (HANDLE event = doneEvent.exchange(nullptr)) CloseHandle(event);
   if (waveOut) {
     waveOutReset(waveOut);
     for (int32_t i = 0; i < bufferCount; ++i)
@@ -82,6 +81,8 @@ void Out_Wave::close() {
     waveOutClose(waveOut);
     waveOut = nullptr;
   }
+  // After the device: a completion callback still running may yet signal the event.
+  if (HANDLE event = doneEvent.exchange(nullptr)) CloseHandle(event);
   bufferCount = bufferBytes = 0;
   freeBuffers = 0;
   std::free(headers);

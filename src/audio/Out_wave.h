@@ -24,7 +24,7 @@ class Out_Wave : public Out_Base {
   int32_t bufferCount;
   int32_t bufferBytes;
   WAVEHDR* headers;
-  std::atomic<HANDLE> doneEvent;  // cleared by close while the device may still call back
+  std::atomic<HANDLE> doneEvent;  // read by the device's callback thread
   uint8_t* bufferMemory;
   std::atomic<int32_t> freeBuffers;  // raised by the device's callback, lowered by writeBuffer
   int32_t sendIndex;

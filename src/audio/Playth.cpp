@@ -17,6 +17,13 @@ void RenderBuffer(XMMusicPlayer* player, SoftwareMixer* blockMixer, uint8_t* buf
   }
 }
 
+// A refused write loses the buffer's audio and leaves its block free, so the next wait returns
+// at once (a lost sound buffer that cannot be restored): waiting as long as the buffer would
+// have played keeps the song, and the scenes that follow it, in real time instead of racing.
+void WriteOrWait(Out_Base* driver, const uint8_t* buffer) {
+  if (driver->writeBuffer(buffer)) Sleep(static_cast<DWORD>(blocksPerBuffer * 1000 / 70));
+}
+
 }  // namespace
 
 DWORD WINAPI PlayerThreadProc(LPVOID parameter) {
@@ -30,7 +37,9 @@ DWORD WINAPI PlayerThreadProc(LPVOID parameter) {
     return static_cast<DWORD>(-1);
   }
 
-  while (!info->stopRequested && driver->waitReady(0)) {
+  // An open driver takes bufferCount - 1 buffers before it plays. Refused ones count too, so
+  // that the song starts as far ahead of the listener as it does with sound.
+  for (int32_t queued = 0; queued < bufferCount - 1 && !info->stopRequested && driver->waitReady(0); ++queued) {
     RenderBuffer(player, info->mixer, buffer, blockBytes);
     driver->writeBuffer(buffer);
   }
@@ -41,7 +50,7 @@ DWORD WINAPI PlayerThreadProc(LPVOID parameter) {
     // Taken and cleared in one step, so that a request arriving meanwhile is not lost.
     if (info->seekPending.exchange(0)) player->SetPosition(info->seekOrder, info->seekRow);
     RenderBuffer(player, blockMixer, buffer, blockBytes);
-    driver->writeBuffer(buffer);
+    WriteOrWait(driver, buffer);
   }
   std::free(buffer);
   return 0;

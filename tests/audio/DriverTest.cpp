@@ -1,6 +1,8 @@
 // The waveOut and DirectSound drivers over the headless host's virtual devices.
 #include <dsound.h>
 
+#include <thread>
+
 #include "AudioFixture.h"
 #include "audio/Ds_wrap.h"
 #include "audio/Out_ds.h"
@@ -136,6 +138,34 @@ TEST_F(WaveDriver, OpensTheMapperWhicheverDeviceWasChosenAndRefusesImpossibleRat
   EXPECT_TRUE(wave.open(&format));
   wave.close();
   EXPECT_TRUE(vt::PlayedAudioStreams().size() == 1);  // only the first open reached a device
+}
+
+// The system's callback thread, caught between reading the driver's event and signalling it.
+struct LateCompletion {
+  Out_Wave* wave;
+  DWORD error = ~0u;
+};
+
+DWORD WINAPI CompleteLate(LPVOID parameter) {
+  auto* late = static_cast<LateCompletion*>(parameter);
+  SetLastError(0);
+  vt::LeaveScheduler();
+  WaveOutDone(late->wave->waveOut, WOM_DONE, reinterpret_cast<DWORD_PTR>(late->wave), 0, 0);
+  late->error = GetLastError();
+  return 0;
+}
+
+TEST_F(WaveDriver, ACompletionAlreadyRunningAtCloseSignalsAnEventThatIsStillOpen) {
+  Out_Wave wave;
+  const AudioFormat format = Format(44100, kBufferBytes);
+  ASSERT_FALSE(wave.open(&format));
+  LateCompletion late{&wave};
+  HANDLE thread = CreateThread(nullptr, 0, CompleteLate, &late, 0, nullptr);
+  Sleep(1);
+  while (vt::ThreadsOutsideScheduler() > 0) std::this_thread::yield();  // it waits to signal
+  wave.close();
+  ASSERT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(late.error, 0u) << "the callback signalled a closed handle";
 }
 
 TEST(WaveOutApi, HeaderFlagsFollowPrepareWriteAndCompletion) {

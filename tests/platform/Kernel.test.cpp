@@ -1,6 +1,7 @@
 // Events, waits, threads and clocks on the headless host.
 #include <atomic>
 #include <cfenv>
+#include <thread>
 
 #include "Fixture.h"
 
@@ -157,6 +158,57 @@ TEST_F(Threads, TerminatedThreadIsNeverResumedAndGetsTheGivenCode) {
   DWORD code = 0;
   GetExitCodeThread(thread, &code);
   EXPECT_EQ(code, 7u);
+}
+
+// A thread busy outside the platform until `go`, then making one platform call.
+struct Busy {
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<bool> go{false};
+  std::atomic<int> progress{0};
+};
+
+DWORD WINAPI BusyThenSignal(LPVOID parameter) {
+  auto* busy = static_cast<Busy*>(parameter);
+  vt::LeaveScheduler();
+  while (!busy->go) std::this_thread::yield();
+  busy->progress = 1;
+  SetEvent(busy->event);
+  busy->progress = 2;
+  return 3;
+}
+
+void LetGoAndWaitForItsCall(Busy& busy) {
+  busy.go = true;
+  while (vt::ThreadsOutsideScheduler() > 0) std::this_thread::yield();
+}
+
+TEST_F(Threads, ABusyThreadTakesItsTurnAgainAtItsNextPlatformCall) {
+  Busy busy;
+  HANDLE thread = CreateThread(nullptr, 0, BusyThenSignal, &busy, 0, nullptr);
+  Sleep(1);
+  EXPECT_EQ(vt::ThreadsOutsideScheduler(), 1);
+  EXPECT_EQ(WaitForSingleObject(busy.event, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+  LetGoAndWaitForItsCall(busy);
+  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(busy.progress.load(), 2);
+  EXPECT_EQ(WaitForSingleObject(busy.event, 0), WAIT_OBJECT_0);
+}
+
+TEST_F(Threads, ATerminatedBusyThreadHasStoppedOnlyOnceItReachesThePlatform) {
+  Busy busy;
+  HANDLE thread = CreateThread(nullptr, 0, BusyThenSignal, &busy, 0, nullptr);
+  Sleep(1);
+  EXPECT_TRUE(TerminateThread(thread, 9));
+  // Still running: nothing it may touch can go yet.
+  EXPECT_EQ(WaitForSingleObject(thread, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+  LetGoAndWaitForItsCall(busy);
+  EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0);
+  Sleep(100);
+  EXPECT_EQ(busy.progress.load(), 1) << "it stopped inside its next call";
+  EXPECT_EQ(WaitForSingleObject(busy.event, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "and the call did nothing";
+  DWORD code = 0;
+  GetExitCodeThread(thread, &code);
+  EXPECT_EQ(code, 9u);
 }
 
 DWORD WINAPI RoundingMode(LPVOID) { return static_cast<DWORD>(std::fegetround()); }

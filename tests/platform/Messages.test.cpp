@@ -254,6 +254,47 @@ TEST_F(Input, WindowEventsAreSentInsideTheNextMessageCall) {
   EXPECT_EQ(sizes[2], std::make_pair(static_cast<WPARAM>(SIZE_RESTORED), MAKELPARAM(392, 273)));
 }
 
+std::vector<std::pair<WPARAM, LPARAM>> Sizes() {
+  std::vector<std::pair<WPARAM, LPARAM>> sizes;
+  for (const Received& r : Log())
+    if (r.message == WM_SIZE) sizes.emplace_back(r.wParam, r.lParam);
+  return sizes;
+}
+
+TEST_F(Input, GrowingAWindowPaintsTheNewlyExposedArea) {
+  HWND hwnd = MakeWindow(WS_POPUP | WS_OVERLAPPEDWINDOW, 320, 240);
+  SetClassLongPtrA(hwnd, GCL_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(WHITE_BRUSH)));
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  Pump();
+  Log().clear();
+  vt::SizeWindow(10, 200, 150);
+  Sleep(20);
+  Pump();
+  EXPECT_TRUE(Messages({WM_PAINT}).empty()) << "shrinking exposes nothing";
+  vt::SizeWindow(30, 400, 300);
+  Sleep(20);
+  Pump();
+  EXPECT_EQ(Messages({WM_ERASEBKGND, WM_PAINT}), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND}));
+  const vt::Picture pixels = vt::WindowPixels();
+  EXPECT_EQ(pixels.at(pixels.width - 1, pixels.height - 1), 0x00FFFFFFu) << "the new area shows the background";
+}
+
+TEST_F(Input, AWindowMaximisedByTheHostReportsItsSizesAsMaximised) {
+  HWND hwnd = MakeWindow(WS_POPUP | WS_OVERLAPPEDWINDOW);
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  Pump();
+  Log().clear();
+  vt::Maximise(10);
+  vt::SizeWindow(20, 500, 400);  // the window manager's size for it
+  vt::Restore(30);
+  Sleep(40);
+  Pump();
+  EXPECT_EQ(Sizes(), (std::vector<std::pair<WPARAM, LPARAM>>{{SIZE_MAXIMIZED, MAKELPARAM(640, 461)},
+                                                              {SIZE_MAXIMIZED, MAKELPARAM(492, 373)},
+                                                              {SIZE_RESTORED, MAKELPARAM(632, 453)}}));
+  EXPECT_FALSE(vt::MainWindow().maximised);
+}
+
 LRESULT CALLBACK MovingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_MOVING) {
     const RECT* r = reinterpret_cast<const RECT*>(lParam);
