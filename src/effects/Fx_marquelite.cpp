@@ -24,6 +24,7 @@ void Reveal(int32_t begin, int32_t end) {
 }  // namespace
 
 void TitleStart() {
+  TitleEnd();  // a run that quit during the title never ended it
   const Asset title = TitleImage();
   titlePixels = PcxDecodeColours(title.data, title.size, kScreenWidth, kScreenHeight, titleColours);
   revealProgress = 0;

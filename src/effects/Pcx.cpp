@@ -261,6 +261,7 @@ int32_t WordLevel(int32_t x, int32_t peak) { return std::clamp((peak - std::abs(
 }  // namespace
 
 void PresentationStart() {
+  PresentationEnd();  // a run that quit during the presentation never ended it
   topTextX = topTextLastX = 580;
   bottomTextX = bottomTextLastX = 0;
   topLevel = bottomLevel = 0;
