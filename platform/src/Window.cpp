@@ -226,6 +226,8 @@ void InputClose() {
   if (window != nullptr) QueueSent(*window, WM_CLOSE, 0, 0);
 }
 
+bool KeyIsDown(int virtualKey) { return keyDown[virtualKey & 0xFF]; }
+
 void ResetWindows() {
   // Records stay allocated (threads of an abandoned run may still point at them).
   for (Window* window : windows) window->destroyed = true;

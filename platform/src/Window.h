@@ -66,6 +66,7 @@ void InputSize(int width, int height);   // outer size
 void InputMinimise();
 void InputRestore();
 void InputClose();
+bool KeyIsDown(int virtualKey);  // as the posted key messages left it
 
 void ResetWindows();  // lock held
 

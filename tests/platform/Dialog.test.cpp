@@ -13,10 +13,10 @@ INT_PTR CALLBACK Settings(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
     case WM_INITDIALOG:
       EXPECT_EQ(lParam, 77);
       CheckDlgButton(dialog, 104, BST_CHECKED);
-      if (setDefault) SendMessageA(dialog, DM_SETDEFID, kGo, 0);
+      if (setDefault) SendMessageA(dialog, DM_SETDEFID, kQuit, 0);
       return TRUE;
     case WM_COMMAND:
-      commands.push_back(LOWORD(wParam));
+      if (HIWORD(wParam) == BN_CLICKED) commands.push_back(LOWORD(wParam));
       if (LOWORD(wParam) == kGo) {
         boxAtGo = IsDlgButtonChecked(dialog, kBox);
         EndDialog(dialog, 0);
@@ -54,7 +54,9 @@ TEST_F(DialogTest, ScriptedStepsRunAfterInitUntilEndDialog) {
   EXPECT_EQ(dialogs[0].templateId, 1u);
   EXPECT_TRUE(dialogs[0].ended);
   EXPECT_EQ(dialogs[0].result, 0);
-  EXPECT_EQ(dialogs[0].buttons, (std::map<int, UINT>{{104, BST_CHECKED}, {kBox, BST_CHECKED}}));
+  EXPECT_EQ(dialogs[0].buttons,
+            (std::map<int, UINT>{{104, BST_CHECKED}, {105, BST_UNCHECKED}, {kBox, BST_CHECKED}, {111, BST_UNCHECKED}}))
+      << "every check box of the template";
 }
 
 TEST_F(DialogTest, AnswersGoToSuccessiveDialogsInOrder) {
@@ -66,12 +68,12 @@ TEST_F(DialogTest, AnswersGoToSuccessiveDialogsInOrder) {
 }
 
 TEST_F(DialogTest, UnansweredDialogPressesEnterThenCloses) {
-  EXPECT_EQ(Open(), 5) << "IDOK is not handled, so the close ends it";
-  EXPECT_EQ(commands, (std::vector<UINT>{IDOK}));
+  EXPECT_EQ(Open(), 0) << "Enter presses the template's default push button";
+  EXPECT_EQ(commands, (std::vector<UINT>{kGo}));
   setDefault = true;
   commands.clear();
-  EXPECT_EQ(Open(), 0) << "Enter presses the button chosen with DM_SETDEFID";
-  EXPECT_EQ(commands, (std::vector<UINT>{kGo}));
+  EXPECT_EQ(Open(), -1) << "Enter presses the button chosen with DM_SETDEFID";
+  EXPECT_EQ(commands, (std::vector<UINT>{kQuit}));
 }
 
 HWND lastDialog = nullptr;
