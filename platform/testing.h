@@ -188,6 +188,8 @@ struct DirectDrawFaults {
   bool refuseOverlayKey = false;       // UpdateOverlay with DDOVER_KEYDESTOVERRIDE
   LONG surfacePitch = 0;               // row distance of 640-wide surfaces in bytes; 0 = 1280
   int displays = -1;                   // displays listed after the primary driver; -1 = the host's
+  int nullDescription = -1;            // the enumerated device with this index (0: the primary driver)
+                                       // reports no description
 };
 // Replaces the faults; a host reset clears them.
 void InjectDirectDrawFaults(const DirectDrawFaults& faults);

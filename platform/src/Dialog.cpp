@@ -14,8 +14,8 @@ namespace vemora::platform {
 
 namespace {
 
-constexpr std::uintptr_t kControlBase = 0x00400000;
-constexpr std::size_t kMaxControls = 1024;
+constexpr std::uintptr_t kControlBase = 0x00800000;
+constexpr std::size_t kMaxControls = 256;
 const char kDialogClass[] = "#32770";
 constexpr int kScreenDpi = 96;
 constexpr int kClassicBaseX = 6, kClassicBaseY = 13;  // the 8-point system font of the time
