@@ -66,6 +66,9 @@ struct Dialog {
 // WM_COMMAND parameters for the dialog procedure, sent once the lock is released.
 using Notifications = std::vector<std::pair<WPARAM, LPARAM>>;
 
+inline int ItemCount(const Control& control) { return static_cast<int>(control.items.size()); }
+inline bool Contains(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
+
 void QueueDialogAnswers(std::vector<testing::DialogStep> steps);
 std::vector<testing::DialogRecord> DialogRecords();
 void ResetDialogs();
@@ -76,8 +79,15 @@ int ControlIndex(const Dialog& dialog, int id);  // -1 when there is none
 // Messages to a control's handle (lock held on entry and exit); false if `hwnd` is no control.
 bool SendToControl(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+// Sends the notifications to the dialog procedure (lock held on entry and exit).
+void Deliver(std::unique_lock<std::mutex>& held, const Dialog& dialog, const Notifications& notifications);
+
 // DialogControls.cpp: controls from the template, their messages and their geometry.
 ControlKind KindOf(const std::string& className, DWORD style);
+void Notify(const Dialog& dialog, int index, int code, Notifications& out);  // from the control at `index`
+// The first item that starts with `prefix` (case ignored), searching from `after` + 1 round the list.
+int ItemStartingWith(const Control& control, const std::string& prefix, int after);
+void Choose(Control& control, int item);  // the selection, and the edit field's text
 LRESULT ControlMessage(Control& control, UINT message, WPARAM wParam, LPARAM lParam);
 std::string ShownText(const Control& control);
 void SetEditText(Control& control, const std::string& text);  // everything selected, as Windows leaves it
@@ -99,6 +109,18 @@ struct ScrollParts {
   int thumbRange;  // how far it moves from there to the last position
 };
 ScrollParts ScrollPartsOf(const ListGeometry& list, int count, int top);
+
+// DialogList.cpp: the open list of a combo box (lock held).
+void OpenList(Dialog& dialog, int index, Notifications& out);
+void CloseList(Dialog& dialog, bool accept, Notifications& out);  // accept: the highlighted item
+void MoveHighlight(Dialog& dialog, int item);
+void ScrollList(Dialog& dialog, int top);
+void ListMouse(Dialog& dialog, UINT message, int x, int y, Notifications& out);
+
+// DialogScript.cpp: a script's user actions (lock held on entry and exit).
+void RunSteps(std::unique_lock<std::mutex>& held, Dialog& dialog, const std::vector<testing::DialogStep>& steps);
+// What ends a dialog that its script left open: Enter, then the close box.
+void PressEnterThenClose(std::unique_lock<std::mutex>& held, Dialog& dialog);
 
 // DialogInput.cpp: what the user does (lock held); notifications are collected in `out`.
 void FocusControl(Dialog& dialog, int index, Notifications& out);

@@ -1,6 +1,7 @@
 // The dialog's controls: kinds from the template, the messages they answer with Win32's results,
 // and where their parts lie.
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "Dialog.h"
@@ -159,5 +160,37 @@ ScrollParts ScrollPartsOf(const ListGeometry& list, int count, int top) {
   return ScrollParts{RECT{bar.left, bar.top, bar.right, trackTop}, RECT{bar.left, bar.bottom - arrow, bar.right, bar.bottom},
                      RECT{bar.left, trackTop + offset, bar.right, trackTop + offset + thumb}, trackTop, track - thumb};
 }
+
+void Notify(const Dialog& dialog, int index, int code, Notifications& out) {
+  out.emplace_back(MAKEWPARAM(dialog.controls[index].id, code), reinterpret_cast<LPARAM>(ControlHandle(dialog, index)));
+}
+
+namespace {
+
+int CompareNoCase(const std::string& a, const std::string& b, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    const int difference = std::tolower(static_cast<unsigned char>(a[i])) - std::tolower(static_cast<unsigned char>(b[i]));
+    if (difference != 0) return difference;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int ItemStartingWith(const Control& control, const std::string& prefix, int after) {
+  const int count = ItemCount(control);
+  for (int step = 1; step <= count; ++step) {
+    const int item = ((after + step) % count + count) % count;
+    const std::string& text = control.items[item];
+    if (text.size() >= prefix.size() && CompareNoCase(text, prefix, prefix.size()) == 0) return item;
+  }
+  return -1;
+}
+
+void Choose(Control& control, int item) {
+  control.selection = item;
+  if (control.kind == ControlKind::DropDownCombo) SetEditText(control, control.items[item]);
+}
+
 
 }  // namespace vemora::platform
