@@ -176,6 +176,7 @@ int FirstTabStop(const Dialog& dialog) {
 
 // Lock held: the modal loop of a dialog on a screen, until it ends or the queue is told to quit.
 void RunModalLoop(std::unique_lock<std::mutex>& held, Dialog& dialog) {
+  dialog.inModalLoop = true;
   while (!dialog.record.ended) {
     Repaint(dialog, false);
     held.unlock();
@@ -345,8 +346,11 @@ BOOL WINAPI EndDialog(HWND hwnd, INT_PTR result) {
   if (dialog == nullptr || dialog->record.ended) return FALSE;
   dialog->record.ended = true;
   dialog->record.result = result;
+  const bool wake = dialog->inModalLoop;
   held.unlock();
   ShowWindow(hwnd, SW_HIDE);
+  // Called from a sent message, the modal loop would wait on: a message wakes it, as on Windows.
+  if (wake) PostMessageA(hwnd, WM_NULL, 0, 0);
   return TRUE;
 }
 

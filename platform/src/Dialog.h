@@ -61,6 +61,7 @@ struct Dialog {
   bool pressedBySpace = false;
   DroppedList drop;
   bool dirty = true;
+  bool inModalLoop = false;
 };
 
 // WM_COMMAND parameters for the dialog procedure, sent once the lock is released.
