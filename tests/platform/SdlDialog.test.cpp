@@ -1,5 +1,5 @@
 // The dialog on the real host: SDL's keyboard, text and quit events drive its modal loop (with
-// SDL's offscreen video, so no display is needed).
+// SDL's dummy video, so no display is needed).
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -57,9 +57,9 @@ INT_PTR CALLBACK Typist(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }
 
 TEST(SdlDialog, KeysTextAndTheCloseBoxDriveTheModalLoop) {
-  setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
   std::string error;
-  if (!vemora::testing::UseSdlHost(&error)) GTEST_SKIP() << "no offscreen video: " << error;
+  if (!vemora::testing::UseSdlHost(&error)) GTEST_SKIP() << "no dummy video: " << error;
   // EndDialog from the sent WM_CLOSE must wake the loop that waits for input; a loop that sleeps on
   // fails the test at once rather than hang it (SDL turns the time-out's SIGTERM into a quit event).
   std::atomic<bool> returned{false};
