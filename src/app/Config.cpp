@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/Myform.h"
 #include "app/Settings.h"
