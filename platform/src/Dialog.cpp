@@ -222,6 +222,16 @@ LRESULT CALLBACK DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     }
     case WM_ERASEBKGND:
       return 1;
+    case WM_ACTIVATE: {
+      // A dialog that gets the focus with none of its controls focused hands it to the first tab stop.
+      std::unique_lock<std::mutex> held(Global().lock);
+      Dialog* dialog = DialogOfWindow(hwnd);
+      if (dialog == nullptr || LOWORD(wParam) == WA_INACTIVE || dialog->focus >= 0 || dialog->record.ended) return 0;
+      Notifications out;
+      FocusControl(*dialog, FirstTabStop(*dialog), out);
+      Deliver(held, *dialog, out);
+      return 0;
+    }
     case DM_GETDEFID:
     case DM_SETDEFID: {
       std::unique_lock<std::mutex> held(Global().lock);

@@ -192,7 +192,9 @@ TEST_F(DialogControls, SelectAndTypeSendTheNotificationsWindowsSends) {
   const vt::DialogRecord record = Run({vt::DialogStep::Select(kRates, 3), vt::DialogStep::Type(kRates, "8000"),
                                        vt::DialogStep::Select(kDevices, 2), vt::DialogStep::Select(kDevices, 4),
                                        vt::DialogStep::Type(kDevices, "x"), vt::DialogStep::Press(kHidden)});
-  EXPECT_EQ(Sent(), (std::vector<Command>{{kRates, CBN_SETFOCUS},
+  EXPECT_EQ(Sent(), (std::vector<Command>{{kDevices, CBN_SETFOCUS},  // the first tab stop, as the dialog shows
+                                          {kDevices, CBN_KILLFOCUS},
+                                          {kRates, CBN_SETFOCUS},
                                           {kRates, CBN_DROPDOWN},
                                           {kRates, CBN_SELENDOK},
                                           {kRates, CBN_CLOSEUP},
@@ -215,7 +217,7 @@ TEST_F(DialogControls, SelectAndTypeSendTheNotificationsWindowsSends) {
 
 TEST_F(DialogControls, KeysOpenMoveAndCloseTheLists) {
   const vt::DialogRecord record = Run({
-      vt::DialogStep::Key(VK_TAB),                                   // focus on the device list
+      // The device list has had the focus since the dialog showed.
       vt::DialogStep::Key('B'), vt::DialogStep::Key('B'), vt::DialogStep::Key('B'),  // beta, bravo, beta
       vt::DialogStep::Key(VK_F4), vt::DialogStep::Key(VK_DOWN), vt::DialogStep::Key(VK_ESCAPE),  // cancelled
       vt::DialogStep::Key(VK_F4), vt::DialogStep::Key(VK_END), vt::DialogStep::Key(VK_RETURN),   // charlie

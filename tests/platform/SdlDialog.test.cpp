@@ -38,8 +38,8 @@ std::string RateText(HWND dialog) {
 
 INT_PTR CALLBACK Typist(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   if (message == WM_INITDIALOG) {
-    // What the user does once the dialog shows: Tab to the rate box and type; then (below) close it.
-    Press(SDLK_TAB);
+    // What the user does once the dialog shows: Tab from the device list to the rate box and type;
+    // then (below) close it.
     Press(SDLK_TAB);
     Push(SDL_TEXTINPUT, 0, "8000");
     Press(SDLK_BACKSPACE);

@@ -82,7 +82,7 @@ TEST_F(SettingsDialog, GoUntouchedStartsWithTheDialogsDefaults) {
 
 TEST_F(SettingsDialog, ControlsAreFilledPlacedAndCentredAsTheProcedureSetsThem) {
   vt::SetAudioDevices({"Card A", "Card B"});
-  EXPECT_EQ(Run(), 0);
+  EXPECT_EQ(Run("", {}), 0) << "no steps: Enter presses GO and leaves the focus where it was";
   const vt::DialogRecord dialog = OnlyDialog();
   EXPECT_EQ(dialog.title, "Settings");
   EXPECT_EQ(dialog.result, 0);
@@ -104,6 +104,7 @@ TEST_F(SettingsDialog, ControlsAreFilledPlacedAndCentredAsTheProcedureSetsThem) 
   EXPECT_EQ(dialog.buttons, (std::map<int, UINT>{{kStereoBox, BST_CHECKED}, {kInterpolationBox, BST_CHECKED},
                                                  {kWindowedBox, BST_UNCHECKED}, {kLoopBox, BST_UNCHECKED}}));
   EXPECT_FALSE(dialog.Control(kStereoBox)->visible);
+  EXPECT_TRUE(dialog.Control(kAudioList)->focused) << "activated with no focus, the dialog gives it to the first tab stop";
   EXPECT_EQ(dialog.icon, LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1)));
   EXPECT_NE(dialog.icon, nullptr);
   // 189 x 111 units at (6, 15) with 6 x 13 base units: a 284 x 180 client area in a frame of one pixel
@@ -169,10 +170,11 @@ TEST_F(SettingsDialog, ANegativeRateReachesTheAudioStartAndEndsWithAudioFailed) 
 }
 
 TEST_F(SettingsDialog, ChoicesMadeWithTheKeyboardAlone) {
-  // Tab order: 102, 103, 105, 107, 110, 108, 109, 111 (the hidden 104 is skipped). Escape is
-  // Cancel, which this dialog ignores; Enter on a check box presses the default button, GO.
+  // The first tab stop, 102, has the focus once the dialog shows; Tab goes on to 103, 105, 107,
+  // 110, 108, 109, 111 (the hidden 104 is skipped). Escape is Cancel, which this dialog ignores;
+  // Enter on a check box presses the default button, GO.
   const std::vector<vt::DialogStep> keys = {
-      vt::DialogStep::Key(VK_ESCAPE), vt::DialogStep::Key(VK_TAB),   vt::DialogStep::Key(VK_DOWN),
+      vt::DialogStep::Key(VK_ESCAPE), vt::DialogStep::Key(VK_DOWN),
       vt::DialogStep::Key(VK_TAB),    vt::DialogStep::Key(VK_END),   vt::DialogStep::Key(VK_BACK),
       vt::DialogStep::Key(VK_BACK),   vt::DialogStep::Key('0'),      vt::DialogStep::Key('1'),
       vt::DialogStep::Key(VK_TAB),    vt::DialogStep::Key(VK_SPACE), vt::DialogStep::Key(VK_TAB),
@@ -190,7 +192,7 @@ TEST_F(SettingsDialog, ChoicesMadeWithTheKeyboardAlone) {
 }
 
 TEST_F(SettingsDialog, EnterOnAFocusedPushButtonPressesThatButton) {
-  std::vector<vt::DialogStep> keys(7, vt::DialogStep::Key(VK_TAB));  // to Quit
+  std::vector<vt::DialogStep> keys(6, vt::DialogStep::Key(VK_TAB));  // from the device list to Quit
   keys.push_back(vt::DialogStep::Key(VK_RETURN));
   EXPECT_EQ(Run("", keys), -1);
   EXPECT_EQ(OnlyDialog().result, -1);
