@@ -69,11 +69,11 @@ struct DialogStep {
   enum class Kind { Check, Uncheck, Press, Close, Select, Type, Key, Click };
   Kind kind;
   int control;
-  int index = 0;     // Select: the item; Key: the virtual key; Click: x
+  int index = 0;          // Select: the item; Key: the virtual key; Click: x
   std::string text = {};  // Type: the new text
-  int y = 0;         // Click: y
-  bool shift = false;
-  // Clicks the box if needed so that it ends checked (or unchecked); BN_CLICKED either way.
+  int y = 0;              // Click: y
+  bool shift = false;     // Key: with Shift held
+  // Clicks the box unless it already is checked (or unchecked).
   static DialogStep CheckBox(int control) { return {Kind::Check, control}; }
   static DialogStep UncheckBox(int control) { return {Kind::Uncheck, control}; }
   // A click on the control (an auto check box toggles).
