@@ -64,24 +64,64 @@ void Close(std::uint64_t atMs);
 
 // --- Dialogs (DialogBoxParamA). Each call scripts the next dialog that opens: after
 // WM_INITDIALOG the steps run in order until EndDialog; an unanswered dialog gets Enter
-// (WM_COMMAND of the default button: IDOK unless DM_SETDEFID chose another), then WM_CLOSE,
-// and returns -1 if it still has not ended.
+// (WM_COMMAND of the default button: the template's default push button, or IDOK, unless
+// DM_SETDEFID chose another), then WM_CLOSE, and returns -1 if it still has not ended.
+// Steps act as the user would: on visible controls only, with the notifications Windows sends.
 struct DialogStep {
-  enum class Kind { Check, Uncheck, Press, Close };
+  enum class Kind { Check, Uncheck, Press, Close, Select, Type, Key, Click };
   Kind kind;
   int control;
+  int index = 0;          // Select: the item; Key: the virtual key; Click: x
+  std::string text = {};  // Type: the new text
+  int y = 0;              // Click: y
+  bool shift = false;     // Key: with Shift held
+  // Clicks the box unless it already is checked (or unchecked).
   static DialogStep CheckBox(int control) { return {Kind::Check, control}; }
   static DialogStep UncheckBox(int control) { return {Kind::Uncheck, control}; }
+  // A click on the control (an auto check box toggles).
   static DialogStep Press(int control) { return {Kind::Press, control}; }
   static DialogStep CloseBox() { return {Kind::Close, 0}; }
+  // Opens the drop-down list or combo box and clicks its item `index`.
+  static DialogStep Select(int control, int index) { return {Kind::Select, control, index}; }
+  // Replaces the text of a combo box's edit field.
+  static DialogStep Type(int control, std::string text) { return {Kind::Type, control, 0, std::move(text)}; }
+  // A key pressed and released (printable keys type their character), or a left click at a
+  // point of the client area, through the same handling as real keyboard and mouse input.
+  static DialogStep Key(int virtualKey, bool shift = false) { return {Kind::Key, 0, virtualKey, {}, 0, shift}; }
+  static DialogStep Click(int x, int y) { return {Kind::Click, 0, x, {}, y}; }
 };
 void AnswerNextDialog(std::vector<DialogStep> steps);
+
+// A control as it was when its dialog ended.
+struct DialogControl {
+  int id = -1;            // -1: no id
+  std::string className;  // "button", "combobox", "static", ...
+  DWORD style = 0;
+  bool visible = false;
+  std::string text;                // caption, or what the edit field or the drop-down list shows
+  std::vector<std::string> items;  // the list of a combo box
+  int selection = -1;
+  int droppedWidth = 0;            // width of the dropped list in pixels
+  UINT check = BST_UNCHECKED;
+  bool focused = false;
+  RECT rect{};                     // client coordinates in pixels (combo boxes: the closed field)
+};
 
 struct DialogRecord {
   std::uintptr_t templateId = 0;  // MAKEINTRESOURCEA value, or the name's address
   bool ended = false;
   INT_PTR result = -1;
   std::map<int, UINT> buttons;  // check box states at the end
+  std::string title;
+  RECT windowRect{};     // screen coordinates when it ended
+  HICON icon = nullptr;  // the class icon
+  std::vector<DialogControl> controls;  // in template order
+  // The first control with this id, or null.
+  const DialogControl* Control(int id) const {
+    for (const DialogControl& control : controls)
+      if (control.id == id) return &control;
+    return nullptr;
+  }
 };
 std::vector<DialogRecord> Dialogs();
 
@@ -158,6 +198,8 @@ struct DirectDrawFaults {
   bool refuseOverlayKey = false;       // UpdateOverlay with DDOVER_KEYDESTOVERRIDE
   LONG surfacePitch = 0;               // row distance of 640-wide surfaces in bytes; 0 = 1280
   int displays = -1;                   // displays listed after the primary driver; -1 = the host's
+  int nullDescription = -1;            // the enumerated device with this index (0: the primary driver)
+                                       // reports no description
 };
 // Replaces the faults; a host reset clears them.
 void InjectDirectDrawFaults(const DirectDrawFaults& faults);

@@ -905,21 +905,22 @@ void Surface::Record(bool flipped, const Stamp& stamp, Delivery& deliver) {
 
 extern "C" HRESULT WINAPI DirectDrawEnumerateA(LPDDENUMCALLBACKA callback, LPVOID context) {
   if (callback == nullptr) return DDERR_INVALIDPARAMS;
-  int displays = 1;
+  int displays = 1, nullDescription = -1;
   {
     std::unique_lock<std::mutex> global(Global().lock);
     if (Global().host != nullptr) displays = Global().host->DisplayCount();
     std::lock_guard<std::mutex> held(ddLock);
     if (faults.displays >= 0) displays = faults.displays;
+    nullDescription = faults.nullDescription;
   }
   char description[] = "Primary Display Driver";
   char driver[] = "display";
-  if (!callback(nullptr, description, driver, context)) return DD_OK;
+  if (!callback(nullptr, nullDescription == 0 ? nullptr : description, driver, context)) return DD_OK;
   for (int n = 0; n < displays; ++n) {
     GUID guid = DisplayGuid(n);
     std::string name = "Display " + std::to_string(n + 1);
     std::string device = "\\\\.\\DISPLAY" + std::to_string(n + 1);
-    if (!callback(&guid, name.data(), device.data(), context)) break;
+    if (!callback(&guid, nullDescription == n + 1 ? nullptr : name.data(), device.data(), context)) break;
   }
   return DD_OK;
 }

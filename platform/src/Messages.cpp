@@ -90,7 +90,7 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   Self(held);
   Window* window = LookupWindow(hwnd);
   LRESULT result = 0;
-  if (window == nullptr && SendToDialog(held, hwnd, message, wParam, lParam, result)) return result;
+  if (window == nullptr && SendToControl(hwnd, message, wParam, lParam, result)) return result;
   if (window == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <thread>
 
+#include "Icons.h"
 #include "SdlDisplay.h"
 #include "Window.h"
 
@@ -30,6 +31,7 @@ struct SdlWindow {
   std::uint64_t uploadedVersion = 0;  // window pixels in `texture`
   SDL_Texture* screenTexture = nullptr;
   bool screen555 = false;
+  HICON icon = nullptr;  // the class icon shown on the window
 };
 
 // Without a window manager nobody answers the request for full screen: the window covers its
@@ -63,6 +65,11 @@ int VirtualKey(SDL_Keycode key) {
     case SDLK_RIGHT: return VK_RIGHT;
     case SDLK_UP: return VK_UP;
     case SDLK_DOWN: return VK_DOWN;
+    case SDLK_HOME: return VK_HOME;
+    case SDLK_END: return VK_END;
+    case SDLK_PAGEUP: return VK_PRIOR;
+    case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_DELETE: return VK_DELETE;
     default: return 0;
   }
 }
@@ -151,12 +158,14 @@ class SdlHost final : public Host {
     data->window = SDL_CreateWindow(window.title.c_str(), window.rect.left + nc.left, window.rect.top + nc.top,
                                     std::max<int>(1, client.right), std::max<int>(1, client.bottom), flags);
     if (data->window != nullptr) data->renderer = SDL_CreateRenderer(data->window, -1, 0);
+    ShowWindowIcon(data->window, window.windowClass->info.hIcon, data->icon);
     window.hostData = data;
   }
 
   void WindowChanged(Window& window) override {
     auto* data = static_cast<SdlWindow*>(window.hostData);
     if (data == nullptr || data->window == nullptr || translating_) return;
+    ShowWindowIcon(data->window, window.windowClass->info.hIcon, data->icon);
     SDL_SetWindowTitle(data->window, window.title.c_str());
     if (!window.visible) {
       SDL_HideWindow(data->window);
@@ -257,6 +266,23 @@ class SdlHost final : public Host {
       case SDL_KEYDOWN:
       case SDL_KEYUP:
         if (int key = VirtualKey(event.key.keysym.sym)) InputKey(key, event.type == SDL_KEYDOWN);
+        break;
+      case SDL_TEXTINPUT:
+        for (const char* typed = event.text.text; *typed != '\0'; ++typed) InputChar(*typed);
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        if (event.button.button == SDL_BUTTON_LEFT && FromSdl(event.button.windowID) != nullptr)
+          InputMouse(event.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP, event.button.x, event.button.y,
+                     event.type == SDL_MOUSEBUTTONDOWN ? MK_LBUTTON : 0);
+        break;
+      case SDL_MOUSEMOTION:
+        if (FromSdl(event.motion.windowID) != nullptr)
+          InputMouse(WM_MOUSEMOVE, event.motion.x, event.motion.y, (event.motion.state & SDL_BUTTON_LMASK) ? MK_LBUTTON : 0);
+        break;
+      case SDL_MOUSEWHEEL:
+        if (FromSdl(event.wheel.windowID) != nullptr)
+          InputMouse(WM_MOUSEWHEEL, 0, 0, MAKEWPARAM(0, static_cast<WORD>(event.wheel.y * WHEEL_DELTA)));
         break;
       case SDL_WINDOWEVENT: {
         Window* window = FromSdl(event.window.windowID);

@@ -180,6 +180,28 @@ void InputKey(int virtualKey, bool down) {
   CurrentHost().Changed();
 }
 
+void InputMouse(UINT message, int x, int y, WPARAM wParam) {
+  Window* window = TargetWindow();
+  if (window == nullptr) return;
+  MSG msg{ToHwnd(window), message, wParam, MAKELPARAM(x, y), static_cast<DWORD>(CurrentHost().NowUs() / 1000), POINT{x, y}};
+  std::deque<MSG>& posted = window->owner->queue.posted;
+  // Moves are not queued up: a newer one replaces the one still waiting, as Windows does.
+  if (message == WM_MOUSEMOVE && !posted.empty() && posted.back().message == WM_MOUSEMOVE && posted.back().hwnd == msg.hwnd)
+    posted.back() = msg;
+  else
+    posted.push_back(msg);
+  CurrentHost().Changed();
+}
+
+void InputChar(char typed) {
+  Window* window = TargetWindow();
+  if (window == nullptr) return;
+  MSG msg{ToHwnd(window), WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(typed)), 1,
+          static_cast<DWORD>(CurrentHost().NowUs() / 1000), POINT{0, 0}};
+  window->owner->queue.posted.push_back(msg);
+  CurrentHost().Changed();
+}
+
 void InputActivate(bool active) {
   Window* window = TargetWindow();
   if (window == nullptr) return;
@@ -246,6 +268,8 @@ void InputClose() {
   Window* window = TargetWindow();
   if (window != nullptr) QueueSent(*window, WM_CLOSE, 0, 0);
 }
+
+bool KeyIsDown(int virtualKey) { return keyDown[virtualKey & 0xFF]; }
 
 void ResetWindows() {
   // Records stay allocated (threads of an abandoned run may still point at them).
@@ -550,7 +574,11 @@ DWORD WINAPI SetClassLongA(HWND hwnd, int index, LONG value) {
   auto handle = reinterpret_cast<void*>(static_cast<std::uintptr_t>(static_cast<DWORD>(value)));
   switch (index) {
     case GCL_HBRBACKGROUND: info.hbrBackground = static_cast<HBRUSH>(handle); break;
-    case GCL_HICON: info.hIcon = static_cast<HICON>(handle); break;
+    case GCL_HICON:
+      info.hIcon = static_cast<HICON>(handle);
+      for (Window* shown : windows)
+        if (!shown->destroyed && shown->windowClass == window->windowClass) CurrentHost().WindowChanged(*shown);
+      break;
     case GCL_HCURSOR: info.hCursor = static_cast<HCURSOR>(handle); break;
     case GCL_STYLE: info.style = static_cast<UINT>(value); break;
     default: SetError(ERROR_INVALID_PARAMETER); return 0;
@@ -585,12 +613,7 @@ LONG WINAPI GetWindowLongA(HWND hwnd, int index) {
   return 0;
 }
 
-// Icons and cursors are never drawn here; a handle names the resource it came from.
-HICON WINAPI LoadIconA(HINSTANCE, LPCSTR name) {
-  if (!IS_INTRESOURCE(name)) return nullptr;
-  return reinterpret_cast<HICON>(0x03000000 + reinterpret_cast<std::uintptr_t>(name));
-}
-
+// Cursors are never drawn here; a handle names the resource it came from.
 HCURSOR WINAPI LoadCursorA(HINSTANCE, LPCSTR name) {
   if (!IS_INTRESOURCE(name)) return nullptr;
   return reinterpret_cast<HCURSOR>(0x04000000 + reinterpret_cast<std::uintptr_t>(name));

@@ -60,6 +60,8 @@ void DeliverSent(std::unique_lock<std::mutex>& held, Thread& self);
 
 // Input from the host (lock held): keys are posted, window events sent.
 void InputKey(int virtualKey, bool down);
+void InputMouse(UINT message, int x, int y, WPARAM wParam);  // client coordinates
+void InputChar(char typed);                                  // WM_CHAR, as TranslateMessage would post it
 void InputActivate(bool active);
 void InputMove(int x, int y);            // outer position
 void InputSize(int width, int height);   // outer size
@@ -67,6 +69,7 @@ void InputMaximise(const RECT* outer);   // outer rectangle; null: the whole scr
 void InputMinimise();
 void InputRestore();
 void InputClose();
+bool KeyIsDown(int virtualKey);  // as the posted key messages left it
 
 void ResetWindows();  // lock held
 

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+
+#include "app/Options.h"
 
 // One scene: what runs when it is entered, on every frame, to draw it, and when it is left.
 struct SceneOps {
@@ -26,6 +29,8 @@ void SwitchScene(int n);
 void UpdateScene(int ticks);
 void RenderScene();
 
-// true when the user quit (Quit, closed, or the dialog could not open).
-bool ShowSettingsDialog();
+// true when the user quit (Quit, closed, or the dialog could not open). Options preset the controls.
+bool ShowSettingsDialog(const LaunchOptions& options);
+// What is wrong with the options' device numbers for the devices found; empty when they fit.
+std::string PresetRangeError(const LaunchOptions& options);
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

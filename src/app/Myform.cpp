@@ -6,6 +6,7 @@
 #endif
 
 #include "app/Config.h"
+#include "app/Options.h"
 #include "app/Random.h"
 #include "app/Settings.h"
 #include "audio/Out_base.h"
@@ -35,6 +36,7 @@ constexpr int kWindowWidth = 640, kWindowHeight = 480;
 constexpr UINT kFramePeriodMs = 15;
 constexpr DWORD kFrameWaitMs = 250;
 constexpr int kMessagesPerPump = 2001;
+constexpr int kBadOptions = 2;
 
 bool running = false;
 bool displayReleased = false;  // after shutdown step 1 the window procedure must not touch the display
@@ -316,6 +318,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 }
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand) {
+  // Before anything else, so that --help and a mistyped option need no display or sound.
+  LaunchOptions options;
+  std::string optionsError;
+  switch (ParseCommandLine(commandLine, options, optionsError)) {
+    case OptionsOutcome::Help: ShowUsage(std::string()); return 0;
+    case OptionsOutcome::Bad: ShowUsage(optionsError); return kBadOptions;
+    case OptionsOutcome::Run: break;
+  }
   ResetShellState();
   FloatingPointMode floatingPoint;
 
@@ -324,7 +334,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
   programIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
   EnumerateDevices();
   AudioCreate();
-  if (ShowSettingsDialog()) {
+  if (const std::string missing = PresetRangeError(options); !missing.empty()) {
+    ShowUsage(missing);
+    DestroyDisplay();
+    AudioDestroy();
+    return kBadOptions;
+  }
+  if (ShowSettingsDialog(options)) {
     DestroyDisplay();
     AudioDestroy();
     PostQuitMessage(-1);

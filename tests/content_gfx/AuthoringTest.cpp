@@ -70,6 +70,19 @@ TEST(Authoring, PictureProgramReproducesTheCommittedPictures) {
   }
 }
 
+const char* const kIconFiles[] = {"vemora.ico", "vemora-16.png", "vemora-32.png", "vemora-48.png", "vemora-256.png"};
+
+TEST(Authoring, IconProgramReproducesTheCommittedIcons) {
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  ASSERT_EQ(Shell(Quote(std::string(VEMORA_BIN_DIR) + "/makeicon") + " " + Quote(dir.path())), 0);
+  for (const char* file : kIconFiles) {
+    std::vector<uint8_t> made = ReadFile(dir.path() + "/" + file), committed = ReadFile(AssetPath(file));
+    ASSERT_FALSE(committed.empty()) << file;
+    EXPECT_TRUE(made == committed) << file << " differs from what the program makes";
+  }
+}
+
 TEST(Authoring, FontProgramRejectsABrokenDescription) {
   ScratchDir dir;
   const std::string broken = dir.path() + "/broken.txt";
@@ -109,6 +122,29 @@ TEST(ImageTools, ConvertTurnsEveryPictureIntoThePixelsOurDecoderSees) {
     for (int i = 0; i < w * h; ++i)
       for (int c = 0; c < 3; ++c) mismatches += theirs[3 * i + c] != palette[4 * pixels[i] + c];
     EXPECT_EQ(mismatches, 0u);
+  }
+}
+
+// Our PNGs (compressed by our own deflate) and the .ico, read by ImageMagick: every size is a tile
+// with clear corners and a solid middle, and the .ico holds the same 16 and 32 pixel pictures.
+TEST(ImageTools, ConvertReadsTheIconFilesAlike) {
+  if (!HaveTool("convert")) GTEST_SKIP() << "ImageMagick's convert is not installed";
+  ScratchDir dir;
+  auto rgba = [&](const std::string& source, const std::string& name) {
+    const std::string out = dir.path() + "/" + name + ".rgba";
+    EXPECT_EQ(Shell("convert " + Quote(source) + " -depth 8 " + Quote("rgba:" + out)), 0) << source;
+    return ReadFile(out);
+  };
+  for (int size : {16, 32, 48, 256}) {
+    SCOPED_TRACE(size);
+    const std::vector<uint8_t> png = rgba(AssetPath("vemora-" + std::to_string(size) + ".png"), "png" + std::to_string(size));
+    ASSERT_EQ(png.size(), static_cast<size_t>(size) * size * 4);
+    EXPECT_LT(png[3], 16) << "the rounded corner is (nearly) clear";
+    const size_t middle = (static_cast<size_t>(size / 2) * size + size / 2) * 4;
+    EXPECT_EQ(png[middle + 3], 255);
+    if (size <= 32) {
+      EXPECT_TRUE(rgba(AssetPath("vemora.ico") + (size == 16 ? "[0]" : "[1]"), "ico" + std::to_string(size)) == png);
+    }
   }
 }
 

@@ -1,0 +1,24 @@
+// Icons: handles that name the program's icon resources, their pictures, and the SDL window
+// icon made from them.
+#pragma once
+
+#include <SDL.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace vemora::platform {
+
+struct IconImage {
+  int size = 0;
+  std::vector<std::uint32_t> pixels;  // 0xAARRGGBB, row-major from the top
+};
+
+// The picture of the program's icon nearest in size to `preferred`; false for icons that name
+// no resource of the program (system icons) and for pictures in a form not read here.
+bool ProgramIconImage(HICON icon, int preferred, IconImage& image);
+// Shows the icon on the window unless `shown` already is it; remembers it in `shown`.
+void ShowWindowIcon(SDL_Window* window, HICON icon, HICON& shown);
+
+}  // namespace vemora::platform

@@ -1,0 +1,83 @@
+// The dialog on the real host: SDL's keyboard, text and quit events drive its modal loop (with
+// SDL's dummy video, so no display is needed).
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "testing.h"
+
+namespace {
+
+std::string rateAtClose;
+std::thread closer;
+
+void Push(Uint32 type, SDL_Keycode key = 0, const char* text = "") {
+  SDL_Event event{};
+  event.type = type;
+  if (type == SDL_KEYDOWN || type == SDL_KEYUP) event.key.keysym.sym = key;
+  if (type == SDL_TEXTINPUT) SDL_strlcpy(event.text.text, text, sizeof event.text.text);
+  SDL_PushEvent(&event);
+}
+
+void Press(SDL_Keycode key) {
+  Push(SDL_KEYDOWN, key);
+  Push(SDL_KEYUP, key);
+}
+
+std::string RateText(HWND dialog) {
+  char text[16] = {};
+  GetDlgItemTextA(dialog, 103, text, sizeof text);
+  return text;
+}
+
+INT_PTR CALLBACK Typist(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  if (message == WM_INITDIALOG) {
+    // What the user does once the dialog shows: Tab from the device list to the rate box and type;
+    // then (below) close it.
+    Press(SDLK_TAB);
+    Push(SDL_TEXTINPUT, 0, "8000");
+    Press(SDLK_BACKSPACE);
+  } else if (message == WM_COMMAND && HIWORD(wParam) == CBN_EDITCHANGE && RateText(dialog) == "8000") {
+    // A moment later, once the loop waits for input again: the window's close box, as SDL reports it.
+    closer = std::thread([] {
+      SDL_Delay(200);
+      Push(SDL_QUIT);
+    });
+  } else if (message == WM_CLOSE) {
+    rateAtClose = RateText(dialog);
+    EndDialog(dialog, 7);
+  }
+  return 0;
+}
+
+TEST(SdlDialog, KeysTextAndTheCloseBoxDriveTheModalLoop) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  std::string error;
+  if (!vemora::testing::UseSdlHost(&error)) GTEST_SKIP() << "no dummy video: " << error;
+  // EndDialog from the sent WM_CLOSE must wake the loop that waits for input; a loop that sleeps on
+  // fails the test at once rather than hang it (SDL turns the time-out's SIGTERM into a quit event).
+  std::atomic<bool> returned{false};
+  std::thread watchdog([&returned] {
+    for (int waited = 0; waited < 100 && !returned; ++waited) SDL_Delay(100);
+    if (!returned) {
+      std::fputs("the dialog's modal loop did not return\n", stderr);
+      std::_Exit(1);
+    }
+  });
+  EXPECT_EQ(DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), nullptr, Typist, 0), 7);
+  returned = true;
+  watchdog.join();
+  EXPECT_EQ(rateAtClose, "800") << "typed 8000, then Backspace";
+  if (closer.joinable()) closer.join();
+  vemora::testing::ResetHost();
+  SDL_VideoQuit();
+  unsetenv("SDL_VIDEODRIVER");
+}
+
+}  // namespace
