@@ -1,6 +1,7 @@
 // The capture binary as a user runs it: its outputs, their determinism, and its exit codes.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "CaptureFiles.h"
+#include "RenderSong.h"
 #include "ToolRun.h"
 
 namespace fs = std::filesystem;
@@ -94,6 +96,28 @@ TEST_F(CaptureTool, LogHasALineForEveryPresentedFrameAndTheWavItsSizes) {
   EXPECT_EQ(capturetest::Le32(wav, 40), wav.size() - 44);
 }
 
+TEST_F(CaptureTool, RateAndDeviceChoicesPlayTheSongAsRenderedOffline) {
+  // DirectSound at 22050 Hz without interpolation plays the song as the offline renderer renders it.
+  const ToolRun run = RunTool("capture --seconds 7 --quiet --rate 22050 --plain --dsound --wav " + Quote(dir_ / "show.wav"));
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const std::vector<uint8_t> wav = ReadFile(dir_ / "show.wav");
+  ASSERT_GT(wav.size(), 44u + 22050 * 4);  // more than a second played
+  EXPECT_EQ(capturetest::Le32(wav, 24), 22050u);
+  xmrender::Options options;
+  options.rate = 22050;
+  options.plain = true;
+  options.seconds = 7;
+  xmrender::Render offline;
+  ASSERT_FALSE(xmrender::RenderFile(VEMORA_SOURCE_DIR "/src/assets/song.xm", options, offline));
+  ASSERT_GE(offline.pcm.size() * 2, wav.size() - 44);
+  EXPECT_EQ(std::memcmp(wav.data() + 44, offline.pcm.data(), wav.size() - 44), 0);
+
+  // A rate the device refuses ends the program as it would end a user's run.
+  const ToolRun refused = RunTool("capture --seconds 7 --quiet --rate 300000");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.output, "capture: the program failed (exit code -1): audio failed\n");
+}
+
 TEST_F(CaptureTool, TwoRunsWriteByteIdenticalFramesSoundAndLog) {
   if (capturetest::kThreadSanitizer) GTEST_SKIP() << capturetest::kOnePassUnderTsan;
   for (const char* run : {"a", "b"}) {
@@ -115,7 +139,8 @@ TEST_F(CaptureTool, TwoRunsWriteByteIdenticalFramesSoundAndLog) {
 
 TEST_F(CaptureTool, BadOptionsPrintTheUsageAndExitTwo) {
   for (const char* options : {"--bogus", "--every 0", "--every", "--fps 0", "--fps 12x", "--seconds -1", "--seconds 0",
-                              "--from 5 --to 4", "--no-loop", "--png", "--rate 44100", "--dsound"}) {
+                              "--from 5 --to 4", "--no-loop", "--png", "--rate", "--rate 0", "--rate 1000001",
+                              "--rate 44k", "--dsound 1"}) {
     const ToolRun run = RunTool(std::string("capture ") + options);
     EXPECT_EQ(run.exitCode, 2) << options;
     EXPECT_NE(run.output.find("usage: capture"), std::string::npos) << options;

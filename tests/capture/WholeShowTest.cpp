@@ -40,7 +40,10 @@ class Witness final : public capture::Recorder {
     sceneStartUs.emplace(f.scene, f.atUs);  // keeps the first
   }
   void Sound(const capture::SoundEvent& s) override {
-    if (sound.empty()) soundStartUs = s.atUs;
+    if (sound.empty()) {
+      soundStartUs = s.atUs;
+      soundRate = s.rate;
+    }
     sound.insert(sound.end(), s.bytes, s.bytes + s.size);
   }
 
@@ -49,6 +52,7 @@ class Witness final : public capture::Recorder {
   std::map<int, uint64_t> sceneStartUs;
   std::vector<uint8_t> sound;
   uint64_t soundStartUs = 0;
+  int soundRate = 0;
 
  private:
   bool pixels_;
@@ -143,7 +147,8 @@ TEST_P(MusicTriggers, NextSceneStartsWithin100msOfTheDevicePlayingTheTriggerRow)
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Devices, MusicTriggers, ::testing::Values(Device{"waveOut", {}}),
+INSTANTIATE_TEST_SUITE_P(Devices, MusicTriggers,
+                         ::testing::Values(Device{"waveOut", {}}, Device{"DirectSound", {.dsound = true}}),
                          [](const ::testing::TestParamInfo<Device>& info) { return std::string(info.param.name); });
 
 // --- Settings and runs cut short
@@ -151,17 +156,24 @@ INSTANTIATE_TEST_SUITE_P(Devices, MusicTriggers, ::testing::Values(Device{"waveO
 TEST(ShowRun, DialogAnswersGiveTheChosenSettingsWhateverTheRunBeforeLeft) {
   capture::RunOptions options;
   options.limitMs = 5500;  // a few presented frames
-  for (const capture::ShowSettings settings : {capture::ShowSettings{true, true, false}, capture::ShowSettings{}}) {
+  for (const capture::ShowSettings settings :
+       {capture::ShowSettings{true, true, false, 22050, true}, capture::ShowSettings{}}) {
+    SCOPED_TRACE(settings.dsound ? "chosen" : "untouched");
     options.settings = settings;
+    // Two waveOut devices come before the first DirectSound one.
+    options.prepare = [] { vemora::testing::SetAudioDevices({"Speakers", "Headphones"}); };
     Witness witness;
     const capture::RunResult result = capture::RunShow(options, {&witness});
     EXPECT_EQ(capture::RunFailure(options, result, {&witness}), "");
     EXPECT_EQ(interpolation, settings.plain ? 0 : 1);
     EXPECT_EQ(windowed, settings.windowed);
     EXPECT_EQ(loopDemo, settings.loop);
-    EXPECT_EQ(mixRate, kShowRate);
+    EXPECT_EQ(mixRate, settings.dsound ? 22050 : kShowRate);
+    EXPECT_EQ(audioDriver, settings.dsound ? 1 : 0);
+    EXPECT_EQ(audioDevice, 0);
     ASSERT_FALSE(witness.overlays.empty());
     for (bool overlay : witness.overlays) EXPECT_EQ(overlay, settings.windowed);
+    EXPECT_EQ(witness.soundRate, mixRate);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -21,9 +22,11 @@ namespace {
 constexpr const char* kUsage =
     "usage: capture [--seconds S] [--png DIR] [--raw DIR] [--every N] [--from N] [--to M]\n"
     "               [--wav FILE] [--video FILE] [--fps F] [--log FILE]\n"
-    "               [--plain] [--windowed] [--loop | --no-loop] [--quiet]\n"
+    "               [--rate HZ] [--plain] [--dsound] [--windowed] [--loop | --no-loop] [--quiet]\n"
     "Runs the show on the headless host in virtual time and records it. Without --seconds it runs\n"
-    "one whole pass (until the end credits have run once, with loop on).\n";
+    "one whole pass (until the end credits have run once, with loop on). The Settings dialog is\n"
+    "answered as GO would, with these choices: --rate (1 to 1000000 Hz), --plain (no\n"
+    "interpolation), --dsound (the first DirectSound device), --windowed, --loop.\n";
 
 struct CommandLine {
   capture::RunOptions run;
@@ -60,6 +63,7 @@ bool ParseSeconds(const char* text, uint64_t& ms) {
 bool SetSwitch(const std::string& option, CommandLine& line) {
   capture::ShowSettings& settings = line.run.settings;
   if (option == "--plain") settings.plain = true;
+  else if (option == "--dsound") settings.dsound = true;
   else if (option == "--windowed") settings.windowed = true;
   else if (option == "--loop") settings.loop = true;
   else if (option == "--no-loop") settings.loop = false;
@@ -78,11 +82,14 @@ std::optional<bool> SetValue(const std::string& option, const char* value, Comma
                              {"--to", &line.selection.to}})
     if (option == name) return ParseCount(value, 1, INT64_MAX, *count);
   if (option == "--seconds") return ParseSeconds(value, line.run.limitMs);
-  if (option != "--fps") return std::nullopt;
-  int64_t fps = 0;
-  if (!ParseCount(value, 1, 1000, fps)) return false;
-  line.fps = static_cast<int>(fps);
-  return true;
+  for (auto [name, highest, number] : {std::tuple{"--fps", 1000, &line.fps}, {"--rate", 1000000, &line.run.settings.rate}})
+    if (option == name) {
+      int64_t parsed = 0;
+      if (!ParseCount(value, 1, highest, parsed)) return false;
+      *number = static_cast<int>(parsed);
+      return true;
+    }
+  return std::nullopt;
 }
 
 std::optional<CommandLine> Parse(int argc, char** argv, std::string& problem) {

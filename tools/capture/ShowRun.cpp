@@ -13,7 +13,7 @@ namespace capture {
 
 namespace {
 
-constexpr int kInterpolationBox = 105, kGo = 108, kWindowedBox = 110, kLoopBox = 111;
+constexpr int kAudioList = 102, kRateBox = 103, kInterpolationBox = 105, kGo = 108, kWindowedBox = 110, kLoopBox = 111;
 constexpr int kCreditsScene = 14;
 
 vt::DialogStep Box(int control, bool checked) {
@@ -76,8 +76,9 @@ RunResult RunProgram(const RunOptions& options, const std::vector<Recorder*>& re
   host.limitAction = vt::LimitAction::Escape;
   vt::UseHeadlessHost(host);
   vt::KeepPresentedFrames(0);
-  vt::AnswerNextDialog(DialogAnswers(options.settings));
+  // After `prepare`, which may change the devices the dialog lists.
   if (options.prepare) options.prepare();
+  vt::AnswerNextDialog(DialogAnswers(options.settings, static_cast<int>(waveOutGetNumDevs())));
 
   Session session(options, recorders);
   bool pixels = false;
@@ -113,10 +114,15 @@ std::string FirstFailure(const std::vector<Recorder*>& recorders) {
   return {};
 }
 
-std::vector<vt::DialogStep> DialogAnswers(const ShowSettings& settings) {
+std::vector<vt::DialogStep> DialogAnswers(const ShowSettings& settings, int waveOutDevices) {
   // Every box is set either way: the dialog starts from what an earlier run in this process left.
-  return {Box(kInterpolationBox, !settings.plain), Box(kWindowedBox, settings.windowed),
-          Box(kLoopBox, settings.loop), vt::DialogStep::Press(kGo)};
+  // The lists and the rate start afresh with each dialog.
+  std::vector<vt::DialogStep> steps = {Box(kInterpolationBox, !settings.plain), Box(kWindowedBox, settings.windowed),
+                                       Box(kLoopBox, settings.loop)};
+  if (settings.dsound) steps.push_back(vt::DialogStep::Select(kAudioList, waveOutDevices));
+  if (settings.rate != 0) steps.push_back(vt::DialogStep::Type(kRateBox, std::to_string(settings.rate)));
+  steps.push_back(vt::DialogStep::Press(kGo));
+  return steps;
 }
 
 RunResult RunShow(const RunOptions& options, const std::vector<Recorder*>& recorders) {

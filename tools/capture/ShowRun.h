@@ -17,10 +17,13 @@ struct ShowSettings {
   bool plain = false;  // interpolation off
   bool windowed = false;
   bool loop = true;
+  int rate = 0;         // typed into the rate box; 0: the rate the dialog offers (45454)
+  bool dsound = false;  // the first DirectSound device instead of the first waveOut one
 };
 
-// The Settings dialog's answer for these settings, ending with GO.
-std::vector<vemora::testing::DialogStep> DialogAnswers(const ShowSettings& settings);
+// The Settings dialog's answer for these settings, ending with GO. The audio list holds the
+// `waveOutDevices` waveOut devices first, then the DirectSound ones.
+std::vector<vemora::testing::DialogStep> DialogAnswers(const ShowSettings& settings, int waveOutDevices);
 
 struct FrameEvent {
   int64_t number = 0;    // presented frames, counted from 1
