@@ -19,8 +19,9 @@ constexpr bool kThreadSanitizer = __has_feature(thread_sanitizer);
 #else
 constexpr bool kThreadSanitizer = false;
 #endif
-// A whole pass takes minutes there: one runs (MusicTriggers); tests that repeat it or spend their
-// time in pixel loops no other thread touches are left to the other builds.
+// A whole pass takes minutes there: one runs (MusicTriggers with waveOut); tests that repeat it or
+// spend their time in pixel loops no other thread touches are left to the other builds.
+// DirectSound's threads run under it on the SDL host, where they really run at once.
 constexpr const char* kOnePassUnderTsan = "left out under the thread sanitizer, which runs one whole pass";
 
 inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
