@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -114,6 +115,9 @@ struct Device {
   const char* name;
   capture::ShowSettings settings;
 };
+
+// Names the device in test listings instead of dumping its bytes.
+void PrintTo(const Device& device, std::ostream* out) { *out << device.name; }
 
 class MusicTriggers : public ::testing::TestWithParam<Device> {};
 
