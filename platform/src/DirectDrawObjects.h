@@ -6,6 +6,7 @@
 
 #include <ddraw.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
