@@ -40,6 +40,7 @@ int VirtualKey(SDL_Keycode key) {
   }
 }
 
+// The program's window when the event is meant for it, else null.
 Window* FromSdl(Uint32 windowId) {
   Window* window = TargetWindow();
   if (window == nullptr || window->hostData == nullptr) return nullptr;
