@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include "testing.h"
 
 namespace capturetest {
@@ -23,6 +26,12 @@ constexpr bool kThreadSanitizer = false;
 // spend their time in pixel loops no other thread touches are left to the other builds.
 // DirectSound's threads run under it on the SDL host, where they really run at once.
 constexpr const char* kOnePassUnderTsan = "left out under the thread sanitizer, which runs one whole pass";
+
+// A path under the test folder that no other run of the suite shares (other builds and checkouts
+// run it at the same time).
+inline std::filesystem::path ScratchPath(const std::string& name) {
+  return std::filesystem::path(::testing::TempDir()) / (name + "_" + std::to_string(getpid()));
+}
 
 inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -25,7 +25,7 @@ namespace {
 class CaptureTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::path(::testing::TempDir()) / ("capture_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    dir_ = capturetest::ScratchPath("capture_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }

@@ -39,7 +39,7 @@ double MeanDifference(const uint8_t* a, const uint8_t* b, size_t size) {
 
 TEST(VideoFile, ShowsTheFrameOnScreenAtEachVideoTimeAndStartsTheSoundWithTheDevice) {
   if (capturetest::kThreadSanitizer) GTEST_SKIP() << capturetest::kOnePassUnderTsan;
-  const fs::path dir = fs::path(::testing::TempDir()) / "capture_video";
+  const fs::path dir = capturetest::ScratchPath("capture_video");
   fs::remove_all(dir);
   fs::create_directories(dir);
   constexpr int kFps = 20;

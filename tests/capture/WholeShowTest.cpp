@@ -183,7 +183,7 @@ TEST(ShowRun, DialogAnswersGiveTheChosenSettingsWhateverTheRunBeforeLeft) {
 }
 
 TEST(ShowRun, SoundFileStopsAtItsLimitAndTheRunGoesOn) {
-  const std::string path = ::testing::TempDir() + "/capture_limit.wav";
+  const std::string path = (capturetest::ScratchPath("capture_limit") += ".wav").string();
   capture::SoundFile wav(path, 1002);
   Witness witness;
   capture::RunOptions options;
