@@ -174,6 +174,14 @@ class Surface final : public IDirectDrawSurface {
     front->lost_ = true;
     for (Surface* back : front->backs_) back->lost_ = true;
   }
+  // Lost already, or by a loss the test injected for this kind of call (which it uses up).
+  bool FindsLost(int& injectedLosses) {
+    if (injectedLosses > 0) {
+      --injectedLosses;
+      SetLost();
+    }
+    return lost_;
+  }
   void Orphan() { device_ = nullptr; }
   Device* device() const { return device_; }
   const std::uint8_t* Bytes() const { return reinterpret_cast<const std::uint8_t*>(memory_.data()); }

@@ -64,11 +64,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE eve
     result = DDERR_INVALIDPARAMS;
   } else if (device_ == nullptr) {
     result = DDERR_INVALIDOBJECT;
-  } else if (faults.loseAtLock > 0) {
-    --faults.loseAtLock;
-    SetLost();
-    result = DDERR_SURFACELOST;
-  } else if (lost_) {
+  } else if (FindsLost(faults.loseAtLock)) {
     result = DDERR_SURFACELOST;
   } else if (memory_.empty()) {
     result = DDERR_UNSUPPORTED;
@@ -122,11 +118,7 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE, DWORD) {
       result = DDERR_INVALIDOBJECT;
     } else if (front_ != nullptr || backs_.empty()) {
       result = DDERR_NOTFLIPPABLE;
-    } else if (faults.loseAtFlip > 0) {
-      --faults.loseAtFlip;
-      SetLost();
-      result = DDERR_SURFACELOST;
-    } else if (lost_) {
+    } else if (FindsLost(faults.loseAtFlip)) {
       result = DDERR_SURFACELOST;
     } else if (locked_ || std::any_of(backs_.begin(), backs_.end(), [](Surface* b) { return b->locked_; })) {
       result = DDERR_SURFACEBUSY;
