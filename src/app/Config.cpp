@@ -1,7 +1,7 @@
 #include "app/Config.h"
 
 #include <algorithm>
-#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>

@@ -37,6 +37,8 @@ bool Fail(std::string& error, const std::string& what) {
   return false;
 }
 
+bool TakesValue(const std::string& name) { return name == "--rate" || name == "--audio" || name == "--video"; }
+
 // One option with the value it takes, if any; false with the reason when it is not right.
 bool ApplyOption(const std::string& name, const std::string* value, LaunchOptions& options, std::string& error) {
   bool* flag = name == "--plain"      ? &options.plain
@@ -49,7 +51,7 @@ bool ApplyOption(const std::string& name, const std::string* value, LaunchOption
     *flag = true;
     return true;
   }
-  if (name != "--rate" && name != "--audio" && name != "--video") return Fail(error, "unknown option " + name);
+  if (!TakesValue(name)) return Fail(error, "unknown option " + name);
   if (value == nullptr) return Fail(error, name + " needs a value");
   long number;
   if (name == "--rate") {
@@ -61,8 +63,6 @@ bool ApplyOption(const std::string& name, const std::string* value, LaunchOption
   (name == "--audio" ? options.audio : options.video) = static_cast<int>(number);
   return true;
 }
-
-bool TakesValue(const std::string& name) { return name == "--rate" || name == "--audio" || name == "--video"; }
 
 }  // namespace
 

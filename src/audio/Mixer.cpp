@@ -41,7 +41,6 @@ inline int32_t Negate(int32_t x) { return static_cast<int32_t>(0u - static_cast<
   return x;
 }
 
-// Contributions are at most 16384 in size, so each fits the 16-bit lane of a saturating add.
 inline void AddFrame(uint8_t* out, int32_t left, int32_t right) {
 #if defined(__SSE2__)
   int32_t frame;

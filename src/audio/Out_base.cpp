@@ -67,6 +67,8 @@ void DeleteThreadInfo() {
 bool PlayerThreadEnded() {
   const HANDLE thread = threadInfo->thread;
   if (WaitForSingleObject(thread, kStopWaitMs) != WAIT_OBJECT_0) {
+    // Silent before the box: a stuck thread's buffers would otherwise repeat while it is up.
+    if (threadInfo->driver) threadInfo->driver->pause();
     MessageBoxA(threadInfo->window, "PlayerThread failed to stop", "Problem", MB_OK);
     TerminateThread(thread, static_cast<DWORD>(-1));
     if (WaitForSingleObject(thread, kTerminatedWaitMs) != WAIT_OBJECT_0) return false;
@@ -173,6 +175,8 @@ void AudioCreate() {
 }
 
 bool AudioStart() {
+  // A player thread of an earlier start that never stopped still writes into its ring.
+  if (threadInfo) return true;
   framesPerBlock = mixRate / 70;
   bytesPerFrame = (stereo + 1) * 2;
   bufferCount = 16;
@@ -262,7 +266,8 @@ bool AudioPositionReached(int order, int row) {
 
 void AudioStop() {
   if (threadInfo) {
-    // The thread ends first, so that no driver call of the main thread overlaps one of its own.
+    // The thread ends first, so that no driver call of the main thread overlaps one of its own;
+    // only pause may, which touches nothing the thread uses but the device's play state.
     threadInfo->stopRequested = 1;
     const bool ended = !threadInfo->thread || PlayerThreadEnded();
     if (threadInfo->driver) threadInfo->driver->pause();  // silent at once, whatever the thread does

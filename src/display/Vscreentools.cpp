@@ -320,8 +320,5 @@ LockedSurface LockBackSurface() {
 }
 
 void ClearBackSurface() {
-  const LockedSurface surface = LockBackSurface();
-  if (!surface.pixels) return;
-  for (int y = 0; y < kScreenHeight; ++y) std::memset(surface.pixels + y * surface.pitch, 0, kScreenWidth * 2);
-  backSurface->UnlockSurface();
+  if (backSurface && backSurface->surface) ClearToBlack(backSurface);
 }

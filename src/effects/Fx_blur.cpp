@@ -16,8 +16,7 @@ int32_t flowDirection = 0;
 
 namespace {
 
-constexpr int32_t kWidth = 640, kHeight = 480;
-constexpr int32_t kHeatSize = kWidth * kHeight;
+constexpr int32_t kHeatSize = kScreenWidth * kScreenHeight;
 // Zeroed bytes before the heat block: the first band flowing from above left reads one byte
 // before the source when the source is the block's first half.
 constexpr int32_t kHeatGuard = 64;
@@ -49,7 +48,7 @@ Rgb SeaColour(int32_t i) {
 
 // Fire at row 0, sea at row 480; each product divided on its own.
 Rgb FireToSea(Rgb fire, Rgb sea, int32_t row) {
-  auto mix = [row](int32_t f, int32_t s) { return (kHeight - row) * f / kHeight + row * s / kHeight; };
+  auto mix = [row](int32_t f, int32_t s) { return (kScreenHeight - row) * f / kScreenHeight + row * s / kScreenHeight; };
   return {mix(fire.r, sea.r), mix(fire.g, sea.g), mix(fire.b, sea.b)};
 }
 
@@ -60,7 +59,7 @@ void FillRowPalettes(int32_t mode) {
     seaPalette[i] = SeaColour(i);
   }
   uint8_t entries[256 * 4];
-  for (int32_t row = 0; row < kHeight; ++row) {
+  for (int32_t row = 0; row < kScreenHeight; ++row) {
     for (int32_t i = 0; i < 256; ++i) {
       const Rgb c = mode == 0 ? firePalette[i] : mode == 1 ? seaPalette[i] : FireToSea(firePalette[i], seaPalette[i], row);
       entries[4 * i] = static_cast<uint8_t>(c.r);
@@ -109,7 +108,7 @@ void Smear16(uint8_t* target, const uint8_t* source, int32_t c) {
 // Positions 1 to 638 of one row; the edge columns are never written. The last block overlaps the
 // one before it rather than leaving a tail: the target is another image, so it is written the same.
 void SmearRow(uint8_t* target, const uint8_t* source, int32_t c) {
-  constexpr int32_t kLastBlock = kWidth - 2 - 15;
+  constexpr int32_t kLastBlock = kScreenWidth - 2 - 15;
   for (int32_t i = 1; i < kLastBlock; i += 16) Smear16(target + i, source + i, c);
   Smear16(target + kLastBlock, source + kLastBlock, c);
 }
@@ -117,7 +116,7 @@ void SmearRow(uint8_t* target, const uint8_t* source, int32_t c) {
 // `rows` rows from linear position `start` of the source into the target, in the current direction.
 void FlowPass(int32_t start, int32_t rows) {
   const int32_t c = kDirectionOffsets[flowDirection];
-  for (int32_t r = 0; r < rows; ++r, start += kWidth) SmearRow(heatTarget + start, heatSource + start, c);
+  for (int32_t r = 0; r < rows; ++r, start += kScreenWidth) SmearRow(heatTarget + start, heatSource + start, c);
 }
 
 // Rows 1 to 464 in 58 bands of 8, each band one direction further round; rows 0 and 465 to 479
@@ -125,14 +124,14 @@ void FlowPass(int32_t start, int32_t rows) {
 void FlowBands() {
   const int32_t base = flowDirection;
   for (int32_t k = 0; k < 58; ++k) {
-    FlowPass(kWidth + k * 8 * kWidth, 8);
+    FlowPass(kScreenWidth + k * 8 * kScreenWidth, 8);
     flowDirection = (flowDirection + 1) & 7;
   }
   flowDirection = base;
 }
 
 void StampBob(int32_t x, int32_t y) {
-  for (int32_t j = -4; j <= 4; ++j) std::memset(heatSource + (y + j) * kWidth + x - 4, kBobHeat, 9);
+  for (int32_t j = -4; j <= 4; ++j) std::memset(heatSource + (y + j) * kScreenWidth + x - 4, kBobHeat, 9);
 }
 
 // The bob goes to (almost) the path's point in eight stamps, a continuous trail however far it jumps.
@@ -162,11 +161,11 @@ void DrawWord(const char* word) {
 
 // Four pixels per 64-bit store, the leftmost lowest, rows at the surface's own pitch.
 void ShowHeat(const LockedSurface& surface) {
-  for (int32_t row = 0; row < kHeight; ++row) {
+  for (int32_t row = 0; row < kScreenHeight; ++row) {
     const uint16_t* palette = rowPalettes + row * 256;
-    const uint8_t* heat = heatTarget + row * kWidth;
+    const uint8_t* heat = heatTarget + row * kScreenWidth;
     uint8_t* out = surface.pixels + row * surface.pitch;
-    for (int32_t x = 0; x < kWidth; x += 4) {
+    for (int32_t x = 0; x < kScreenWidth; x += 4) {
       const uint64_t four = palette[heat[x]] | static_cast<uint64_t>(palette[heat[x + 1]]) << 16 |
                             static_cast<uint64_t>(palette[heat[x + 2]]) << 32 |
                             static_cast<uint64_t>(palette[heat[x + 3]]) << 48;
@@ -184,7 +183,7 @@ void FlowStart(int32_t mode) {
   wordCountdown = kWordTicks;
   wordIndex = 0;
   FlowEnd();
-  rowPalettes = new (std::nothrow) uint16_t[kHeight * 256];
+  rowPalettes = new (std::nothrow) uint16_t[kScreenHeight * 256];
   heatBlock = new (std::nothrow) uint8_t[kHeatGuard + 2 * kHeatSize];
   if (!rowPalettes || !heatBlock) {
     FlowEnd();
@@ -220,8 +219,8 @@ bool FlowUpdatePathBands(int ticks) {
 bool FlowUpdateRandom(int ticks) {
   if (!heatBlock) return false;
   flowTime += ticks;
-  const int32_t x = std::clamp(Random() % kWidth, 10, 630);
-  const int32_t y = std::clamp(Random() % kHeight, 10, 460);
+  const int32_t x = std::clamp(Random() % kScreenWidth, 10, 630);
+  const int32_t y = std::clamp(Random() % kScreenHeight, 10, 460);
   bobX = 8 * x;
   bobY = 8 * y;
   StampBob(x, y);

@@ -198,13 +198,8 @@ uint16_t textureColours[256];
 
 // The frame picture is only needed once: it is drawn at start and the window is all that changes.
 bool DrawFramePicture() {
-  uint16_t colours[256];
   const Asset frame = RotoFrameImage();
-  uint8_t* pixels = PcxDecodeColours(frame.data, frame.size, kScreenWidth, kScreenHeight, colours);
-  if (!pixels) return false;
-  for (int32_t i = 0; i < kScreenWidth * kScreenHeight; ++i) vscreen[i] = colours[pixels[i]];
-  delete[] pixels;
-  return true;
+  return !PcxDecodeHiColour(frame.data, frame.size, kScreenWidth, kScreenHeight, vscreen);
 }
 
 uint16_t Blend(uint16_t fresh, uint16_t old) {

@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int32_t kWidth = 640, kHeight = 480;
 constexpr int32_t kBobSize = 50;
 constexpr int32_t kBobsPerFrame = 16;
 
@@ -18,7 +17,7 @@ uint8_t* hitCounts = nullptr;  // one counter per pixel, wrapping at 256; null: 
 
 void StampBob(int32_t x, int32_t y) {
   for (int32_t j = 0; j < kBobSize; ++j) {
-    const int32_t at = (y + j) * kWidth + x;
+    const int32_t at = (y + j) * kScreenWidth + x;
     uint8_t* counts = hitCounts + at;
     uint16_t* pixels = vscreen + at;
     for (int32_t k = 0; k < kBobSize; ++k) pixels[k] = ++counts[k];  // the count is the pixel value itself
@@ -30,9 +29,9 @@ void StampBob(int32_t x, int32_t y) {
 void BobsStart() {
   BobsEnd();
   if (!vscreen) return;
-  std::memset(vscreen, 0, kWidth * kHeight * sizeof(uint16_t));
-  hitCounts = new (std::nothrow) uint8_t[kWidth * kHeight];
-  if (hitCounts) std::memset(hitCounts, 0, kWidth * kHeight);
+  std::memset(vscreen, 0, kScreenWidth * kScreenHeight * sizeof(uint16_t));
+  hitCounts = new (std::nothrow) uint8_t[kScreenWidth * kScreenHeight];
+  if (hitCounts) std::memset(hitCounts, 0, kScreenWidth * kScreenHeight);
 }
 
 bool BobsUpdate(int) { return false; }
@@ -40,8 +39,8 @@ bool BobsUpdate(int) { return false; }
 void BobsRender() {
   if (!hitCounts) return;
   for (int32_t n = 0; n < kBobsPerFrame; ++n) {
-    const int32_t x = Random() % (kWidth - kBobSize);  // never the last column or row
-    const int32_t y = Random() % (kHeight - kBobSize);
+    const int32_t x = Random() % (kScreenWidth - kBobSize);  // never the last column or row
+    const int32_t y = Random() % (kScreenHeight - kBobSize);
     StampBob(x, y);
   }
   textTarget = vscreen;

@@ -12,7 +12,6 @@ int32_t waterAngle = 0;
 
 namespace {
 
-constexpr int32_t kWidth = 640, kHeight = 480;
 constexpr int32_t kSpriteSize = 158;
 constexpr int32_t kMaxRuns = 960;
 constexpr int32_t kRadius = 125;
@@ -31,26 +30,24 @@ float cosTable[360], sinTable[360];
 
 // A picture as display colours, or null.
 uint16_t* DecodeHiColour(Asset picture, int32_t width, int32_t height) {
-  uint16_t colours[256];
-  uint8_t* pixels = PcxDecodeColours(picture.data, picture.size, width, height, colours);
-  if (!pixels) return nullptr;
   auto* copy = new (std::nothrow) uint16_t[width * height];
-  if (copy)
-    for (int32_t i = 0; i < width * height; ++i) copy[i] = colours[pixels[i]];
-  delete[] pixels;
+  if (copy && PcxDecodeHiColour(picture.data, picture.size, width, height, copy)) {
+    delete[] copy;
+    return nullptr;
+  }
   return copy;
 }
 
 bool LoadPictures() {
   ball = DecodeHiColour(WaterBallImage(), kSpriteSize, kSpriteSize);
   lens = DecodeHiColour(WaterLensImage(), kSpriteSize, kSpriteSize);
-  background = DecodeHiColour(WaterBackgroundImage(), kWidth, kHeight);
+  background = DecodeHiColour(WaterBackgroundImage(), kScreenWidth, kScreenHeight);
   return ball && lens && background;
 }
 
 // Every display surface gets the background with a black disc; the water is drawn over it later.
 void PresentBackground() {
-  for (int32_t i = 0; i < kWidth * kHeight; ++i) vscreen[i] = background[i] == keyColour ? 0 : background[i];
+  for (int32_t i = 0; i < kScreenWidth * kScreenHeight; ++i) vscreen[i] = background[i] == keyColour ? 0 : background[i];
   for (int32_t n = 0; n < 3; ++n) PresentFrame();
 }
 
@@ -72,7 +69,7 @@ void DrawSprite(const uint16_t* sprite, int32_t at, uint16_t transparent) {
   const Pixels8 key = Pixels8{} + transparent;
   for (int32_t j = 0; j < kSpriteSize; ++j) {
     const uint16_t* from = sprite + j * kSpriteSize;
-    uint16_t* to = vscreen + at + j * kWidth;
+    uint16_t* to = vscreen + at + j * kScreenWidth;
     for (int32_t k = 0; k < kLastBlock; k += 8) Put8(to + k, from + k, key);
     Put8(to + kLastBlock, from + kLastBlock, key);
   }
@@ -84,15 +81,15 @@ void Smooth() {
   for (int32_t n = 0; n < runCount; ++n) {
     uint16_t* p = vscreen + waterRuns[n].offset;
     for (int32_t i = 0; i < waterRuns[n].length; ++i)
-      p[i] = static_cast<uint16_t>(static_cast<uint16_t>(p[i + kWidth] + p[i - 1] + p[i + 1] + p[i - kWidth]) >> 2);
+      p[i] = static_cast<uint16_t>(static_cast<uint16_t>(p[i + kScreenWidth] + p[i - 1] + p[i + 1] + p[i - kScreenWidth]) >> 2);
   }
 }
 
 // The screen pixels first to first + count - 1 into the surface, row by row at its pitch.
 void CopyPixels(const LockedSurface& surface, int32_t first, int32_t count) {
   while (count > 0) {
-    const int32_t row = first / kWidth, column = first % kWidth;
-    const int32_t n = count < kWidth - column ? count : kWidth - column;
+    const int32_t row = first / kScreenWidth, column = first % kScreenWidth;
+    const int32_t n = count < kScreenWidth - column ? count : kScreenWidth - column;
     std::memcpy(surface.pixels + row * surface.pitch + column * 2, vscreen + first, n * sizeof(uint16_t));
     first += n;
     count -= n;
@@ -114,9 +111,9 @@ void CopyRuns() {
 int32_t BuildWaterRuns(const uint16_t* picture) {
   // Rows 0 and 479 are left out: their neighbours would lie outside the screen. So even an odd run
   // ending a row copies its extra pixel inside the screen.
-  const int32_t end = (kHeight - 1) * kWidth;
+  const int32_t end = (kScreenHeight - 1) * kScreenWidth;
   runCount = 0;
-  for (int32_t i = kWidth; i < end && runCount < kMaxRuns;) {
+  for (int32_t i = kScreenWidth; i < end && runCount < kMaxRuns;) {
     if (picture[i] != keyColour) {
       ++i;
       continue;
@@ -134,11 +131,11 @@ void WaterStart() {
   if (!vscreen) return;
   if (!LoadPictures()) {
     WaterEnd();
-    std::memset(vscreen, 0, kWidth * kHeight * sizeof(uint16_t));
+    std::memset(vscreen, 0, kScreenWidth * kScreenHeight * sizeof(uint16_t));
     return;
   }
   PresentBackground();
-  std::memset(vscreen, 0, kWidth * kHeight * sizeof(uint16_t));
+  std::memset(vscreen, 0, kScreenWidth * kScreenHeight * sizeof(uint16_t));
   for (int32_t i = 0; i < 360; ++i) {
     const float radians = i * 3.141592653589793f * 0.005555555555555556f;
     cosTable[i] = std::cos(radians);
@@ -158,7 +155,7 @@ void WaterRender() {
   const int32_t swing = static_cast<int32_t>(90 + 90 * sinTable[waterAngle]);
   const int32_t ax = static_cast<int32_t>(kRadius * cosTable[swing]);
   const int32_t ay = static_cast<int32_t>(kRadius * sinTable[swing]);
-  const int32_t a = (161 - ay) * kWidth + 241 - ax, b = (161 + ay) * kWidth + 241 + ax;
+  const int32_t a = (161 - ay) * kScreenWidth + 241 - ax, b = (161 + ay) * kScreenWidth + 241 + ax;
   DrawSprite(ball, a, 0);
   DrawSprite(ball, b, 0);
   Smooth();

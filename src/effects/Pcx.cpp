@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <new>
 
 #include "app/Random.h"
@@ -95,6 +94,15 @@ uint8_t* PcxDecodeColours(const uint8_t* data, int32_t length, int32_t width, in
   }
   delete[] palette;
   return pixels;
+}
+
+bool PcxDecodeHiColour(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint16_t* out) {
+  uint16_t colours[256];
+  uint8_t* pixels = PcxDecodeColours(data, length, width, height, colours);
+  if (!pixels) return true;
+  for (int32_t i = 0; i < width * height; ++i) out[i] = colours[pixels[i]];
+  delete[] pixels;
+  return false;
 }
 
 // --- Fading pictures

@@ -21,6 +21,9 @@ constexpr int64_t kPcxMaxPixels = 2048 * 2048;  // over ten times the largest pi
 // and converts its palette to 256 display colours in `colours`. Returns the pixels (released with
 // delete[]), or null when the data does not decode or the picture has another size.
 uint8_t* PcxDecodeColours(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint16_t colours[256]);
+// The same picture as width x height display colours written to `out`. Returns true on failure
+// (out is then left as it was).
+bool PcxDecodeHiColour(const uint8_t* data, int32_t length, int32_t width, int32_t height, uint16_t* out);
 
 // A picture that bounces open, flickers on like a neon tube and fades to black.
 struct FadePicture {

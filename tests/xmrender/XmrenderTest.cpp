@@ -73,6 +73,7 @@ TEST(Xmrender, RefusedFileAndMissingArgumentsExitWithTheirCodes) {
   EXPECT_EQ(missing.exitCode, 2);
   EXPECT_NE(missing.output.find("usage"), std::string::npos);
   EXPECT_EQ(Xmrender(Quote(bad) + " " + Quote(out) + " --rate").exitCode, 2);
+  EXPECT_EQ(Xmrender(Quote(bad) + " " + Quote(out) + " --seconds inf").exitCode, 2);
   fs::remove(bad);
 }
 

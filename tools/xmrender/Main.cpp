@@ -1,4 +1,5 @@
 // xmrender IN.xm OUT.wav [--rate HZ] [--plain] [--seconds S] [--positions]
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -57,7 +58,7 @@ int main(int argc, char** argv) {
         options.rate = static_cast<int>(rate);
       } else {
         options.seconds = std::strtod(value, &end);
-        if (*end || !(options.seconds >= 0)) return Usage();
+        if (*end || !(options.seconds >= 0) || !std::isfinite(options.seconds)) return Usage();
         limitGiven = true;
       }
     } else if (a[0] == '-' && a[1] == '-') {

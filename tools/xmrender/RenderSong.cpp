@@ -18,9 +18,10 @@ bool RenderStream(const char* path, const Options& options, RenderSink& sink, bo
   SoftwareMixer mixer(player.channelCount);
   mixer.setMode(options.plain ? MixModeStereo : MixModeStereoInterpolated);
 
-  const int64_t limit = options.seconds < 0
-                            ? std::numeric_limits<int64_t>::max()
-                            : static_cast<int64_t>(options.seconds * options.rate);
+  // No limit, or one past what 64 bits of frames can count, renders until the song ends.
+  const double limitFrames = options.seconds * options.rate;
+  const int64_t limit = options.seconds < 0 || !(limitFrames < 9.2e18) ? std::numeric_limits<int64_t>::max()
+                                                                       : static_cast<int64_t>(limitFrames);
   // Mix into a small block that stays in cache and hand it over whole: mixing straight into a
   // growing result costs a clear and a page fault per frame.
   constexpr int kBlockFrames = 4096;
