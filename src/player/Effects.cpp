@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "player/Modinfo.h"
 #include "player/Xmplayer.h"
 
 const int32_t waveformTables[4][64] = {
