@@ -5,6 +5,7 @@
 class SoftwareMixer;
 class XMMusicPlayer;
 struct ChannelState;
+struct MixerVoice;
 struct PatternCell;
 
 // Update requests raised during a channel's step and applied to its voice at the end of it.
@@ -27,5 +28,7 @@ uint32_t VolumeColumnLaterTick(TickContext& context, ChannelState& channel, uint
 uint32_t EffectFirstTick(TickContext& context, ChannelState& channel, const PatternCell& cell);
 uint32_t EffectLaterTick(TickContext& context, ChannelState& channel, const PatternCell& cell);
 
+// Left, right and centre gains from the channel's state (tremor, tremolo, envelopes, panning).
+void ComputeGains(const XMMusicPlayer& player, const ChannelState& channel, MixerVoice& voice);
 // Rewrites the gains of every voice after a global volume change.
 void RefreshAllGains(XMMusicPlayer& player, SoftwareMixer* mixer);

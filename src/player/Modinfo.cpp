@@ -4,9 +4,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "audio/Mixer.h"
-#include "player/Xmplayer.h"
-
 const int32_t amigaPeriodTable[105] = {
     1922, 1908, 1894, 1881, 1867, 1854, 1840, 1827, 1814, 1801, 1788, 1775, 1762, 1750, 1737,
     1725, 1712, 1700, 1688, 1676, 1663, 1651, 1640, 1628, 1616, 1604, 1593, 1581, 1570, 1559,
@@ -188,19 +185,4 @@ int32_t ClampVolume(int64_t volume) { return static_cast<int32_t>(std::clamp<int
 
 int32_t ClampPanning(int64_t panning) {
   return static_cast<int32_t>(std::clamp<int64_t>(panning, 0, 255));
-}
-
-void ComputeGains(const NullMusicPlayer& p, const ChannelState& c, MixerVoice& voice) {
-  if (c.tremorMute) {
-    voice.leftGain = voice.rightGain = voice.centreGain = 0;
-    return;
-  }
-  const int32_t v = ClampVolume(c.tremoloActive ? c.tremoloVolume : c.volume) * 0x1FFFFFF;
-  const int32_t pan = FinalPanning(c.panning, c.panningEnvelopeValue);
-  voice.leftGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.leftAmplification,
-                               p.globalVolume, 255 - pan);
-  voice.rightGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.rightAmplification,
-                                p.globalVolume, pan);
-  voice.centreGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.leftAmplification,
-                                 p.globalVolume, 128);
 }

@@ -1,11 +1,6 @@
-// Pitch, volume and panning formulas of the replay engine: pure integer functions, and a
-// channel's gains made from them.
+// Pitch, volume and panning formulas of the replay engine: pure integer functions.
 #pragma once
 #include <cstdint>
-
-class NullMusicPlayer;
-struct ChannelState;
-struct MixerVoice;
 
 // Indices -8..96 stored from 0: amigaPeriodTable[k + 8].
 extern const int32_t amigaPeriodTable[105];
@@ -24,6 +19,3 @@ int32_t FinalPanning(int32_t panning, int32_t envelopePanning);
 int32_t SaturatePeriod(int64_t period);
 int32_t ClampVolume(int64_t volume);
 int32_t ClampPanning(int64_t panning);
-
-// Left, right and centre gains from the channel's state (tremor, tremolo, envelopes, panning).
-void ComputeGains(const NullMusicPlayer& player, const ChannelState& channel, MixerVoice& voice);
