@@ -53,11 +53,15 @@ class HostTest : public ::testing::Test {
       vt::UseHeadlessHost(options_);
       return;
     }
+#if VEMORA_HAVE_SDL_HOST
     // SDL's dummy drivers: no screen and no sound card needed.
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     std::string error;
     ASSERT_TRUE(vt::UseSdlHost(&error)) << error;
+#else
+    FAIL() << "this build has no SDL host";
+#endif
   }
   void TearDown() override { vt::ResetHost(); }
 
