@@ -1,5 +1,6 @@
 // The one door for tests and tools into the platform: choose the host, script input on the
-// virtual clock, charge frame time, and read back what the program showed.
+// virtual clock, charge frame time, and read back what the program showed. The platform keeps
+// its own types; the door translates. Each host's part of it lives in the host's folder.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include "host.h"
 
 namespace vemora::testing {
 
@@ -33,9 +36,9 @@ struct HeadlessOptions {
 };
 
 // The calling thread becomes the program's main thread. Call before WinMain, in-process.
-void UseHeadlessHost(const HeadlessOptions& options = {});
+void UseHeadlessHost(const HeadlessOptions& options = {});  // vemora_host_headless
 // Opens SDL's video; false with the reason when there is no display.
-bool UseSdlHost(std::string* error);
+bool UseSdlHost(std::string* error);  // vemora_host_sdl
 // Forgets the host, windows and threads so that another run can start in this process.
 // Threads of the old run that are still blocked stay blocked forever.
 void ResetHost();

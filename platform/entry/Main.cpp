@@ -1,11 +1,11 @@
-// The Linux program: the SDL host, then the Win32 entry point as Windows would call it.
+// The Linux program: the Win32 entry point as Windows would call it, on the SDL host, which
+// starts at the program's first platform call (so that --help and bad options need no display).
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
-#include "../testing.h"
-#include "app/Options.h"
+#include "host.h"
+#include "src/hosts/sdl/SdlHost.h"
 
 namespace {
 
@@ -41,14 +41,6 @@ std::string CommandLineOf(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   std::string commandLine = CommandLineOf(argc, argv);
-  LaunchOptions options;
-  std::string error;
-  // Help and option errors end the program before it needs a display.
-  if (ParseCommandLine(commandLine.c_str(), options, error) != OptionsOutcome::Run)
-    return WinMain(nullptr, nullptr, commandLine.data(), SW_SHOWDEFAULT);
-  if (!vemora::testing::UseSdlHost(&error)) {
-    std::fprintf(stderr, "vemora: no display available: %s\n", error.c_str());
-    return 1;
-  }
+  vemora::host::StartOnFirstCall(vemora::platform::CreateSdlHost);
   return WinMain(GetModuleHandleA(nullptr), nullptr, commandLine.data(), SW_SHOWDEFAULT);
 }

@@ -1,15 +1,12 @@
-// Audio output shared by waveOut and DirectSound: a source of PCM (a waveOut queue, a sound
-// buffer) played by one device of the host, plus the test switches that make calls fail.
+// Sound shared by waveOut and DirectSound: a source of PCM (a waveOut queue, a sound buffer)
+// played by one device of the host, and the switches tests use to make sound calls fail.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
-
-#include "testing.h"
 
 namespace vemora::platform {
 
@@ -47,17 +44,10 @@ class AudioDevice {
   virtual void Close() = 0;
 };
 
-// Test switches and what the headless devices played (one recording per opened device).
-struct AudioRecording {
-  AudioFormatInfo format{};
-  int stream = 0;  // opening order
-  // Set when the device opened with a tool's sink: the bytes go there and are not kept.
-  std::function<void(const testing::PlayedChunk&)> sink;
-  std::vector<std::uint8_t> bytes;
-  std::uint64_t underruns = 0;
-  bool closed = false;  // its device has ended: nothing appends any more
-};
+// The host's sound devices, as both drivers list them (lock not held).
+std::vector<std::string> HostAudioDevices();
 
+// Test switches: counts are used up by the calls they fail.
 struct AudioFaults {
   int failWaveOutOpen = 0;
   bool refusePriority = false;
@@ -66,18 +56,8 @@ struct AudioFaults {
   int failRestore = 0;
   bool hangWrites = false;
 };
-
-struct AudioTestState {
-  std::mutex lock;  // taken alone, never while another platform lock is needed
-  AudioFaults faults;
-  std::vector<std::string> headlessDevices{"Virtual output"};
-  std::vector<AudioRecording*> recordings;
-  std::function<void(const testing::PlayedChunk&)> sink;  // for devices opened from now on
-  std::vector<AudioRecording*> retired;  // of earlier runs, their devices still open
-};
-AudioTestState& AudioTest();
-void ResetAudioTestState();
-
+void ChangeAudioFaults(const std::function<void(AudioFaults&)>& change);
+void ResetAudioFaults();
 // Takes one count of a counted fault; true when the call must fail.
 bool TakeFault(int AudioFaults::*counter);
 bool FaultOn(bool AudioFaults::*flag);
@@ -85,10 +65,5 @@ bool FaultOn(bool AudioFaults::*flag);
 void HangForever();
 
 bool ValidPcm(int formatTag, int channels, int bits, int rate, int blockAlign);
-
-// Host hooks' implementations.
-std::vector<std::string> SdlAudioDeviceNames();
-AudioDevice* OpenSdlAudio(int device, const AudioFormatInfo& format, AudioSource* source);
-AudioDevice* OpenHeadlessAudio(const AudioFormatInfo& format, AudioSource* source);
 
 }  // namespace vemora::platform

@@ -28,6 +28,7 @@ State& Global() {
 
 Host& CurrentHost() {
   Host* host = Global().host;
+  if (host == nullptr) host = StartFirstHost();
   if (host == nullptr) Fatal("no host chosen (call UseHeadlessHost or UseSdlHost first)");
   return *host;
 }
@@ -73,8 +74,8 @@ Thread& Self(std::unique_lock<std::mutex>& held) {
     return *bound;
   }
   Host& host = CurrentHost();
-  if (!state.threads.empty() && host.Headless())
-    Fatal("a thread not created by CreateThread called the platform on the headless host");
+  if (!state.threads.empty() && !host.AdoptsForeignThreads())
+    Fatal("a thread not created by CreateThread called the platform on a host that cannot take it in");
   auto* thread = new Thread;
   thread->index = static_cast<int>(state.threads.size());
   thread->id = state.nextThreadId++;

@@ -86,7 +86,14 @@ struct State {
 };
 
 State& Global();
-Host& CurrentHost();  // aborts when no host was chosen
+// Starts the program's first host (host.h) when none runs yet; aborts when none was chosen.
+Host& CurrentHost();
+
+// Host choice (HostChoice.cpp). The first host, or null when the program named none.
+Host* StartFirstHost();
+// Ends the run, forgetting its threads, windows, dialogs, DirectDraw objects and sound faults,
+// and lets `host` (or none) take over, with the caller as its main thread (lock held).
+void ReplaceHost(std::unique_lock<std::mutex>& held, Host* host);
 
 // The record of the calling thread; the first thread that asks becomes the main thread.
 // Passes the checkpoint below.

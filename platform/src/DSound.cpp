@@ -28,15 +28,6 @@ GUID DeviceGuid(int index) {
   return guid;
 }
 
-std::vector<std::string> HostDevices() {
-  if (CurrentHost().Headless()) {
-    AudioTestState& state = AudioTest();
-    std::lock_guard<std::mutex> guard(state.lock);
-    return state.headlessDevices;
-  }
-  return SdlAudioDeviceNames();
-}
-
 class DirectSound;
 
 class SoundBuffer final : public IDirectSoundBuffer, public AudioSource {
@@ -319,7 +310,7 @@ HRESULT SoundBuffer::Create(LPCDSBUFFERDESC desc, int hostDevice) {
   format_.cbSize = 0;
   data_.assign(desc->dwBufferBytes - desc->dwBufferBytes % FrameBytes(), format_.wBitsPerSample == 8 ? 0x80 : 0);
   AudioFormatInfo info{static_cast<int>(format_.nSamplesPerSec), format_.nChannels, format_.wBitsPerSample};
-  device_ = CurrentHost().Headless() ? OpenHeadlessAudio(info, this) : OpenSdlAudio(hostDevice, info, this);
+  device_ = CurrentHost().OpenAudio(hostDevice, info, this);
   return device_ != nullptr ? DS_OK : DSERR_ALLOCATED;
 }
 
@@ -472,7 +463,7 @@ std::size_t SoundBuffer::BytesToNextEvent() {
 
 HRESULT WINAPI DirectSoundEnumerateA(LPDSENUMCALLBACKA callback, LPVOID context) {
   if (callback == nullptr) return DSERR_INVALIDPARAM;
-  std::vector<std::string> devices = HostDevices();
+  std::vector<std::string> devices = HostAudioDevices();
   if (devices.empty()) return DS_OK;
   if (!callback(nullptr, "Primary output", "", context)) return DS_OK;
   for (std::size_t i = 0; i < devices.size(); ++i) {
@@ -486,7 +477,7 @@ HRESULT WINAPI DirectSoundCreate(LPCGUID device, LPDIRECTSOUND* directSound, LPU
   if (directSound == nullptr) return DSERR_INVALIDPARAM;
   *directSound = nullptr;
   if (outer != nullptr) return DSERR_NOAGGREGATION;
-  std::vector<std::string> devices = HostDevices();
+  std::vector<std::string> devices = HostAudioDevices();
   if (devices.empty()) return DSERR_NODRIVER;
   int hostDevice = -1;
   static const GUID kNone{};

@@ -1,12 +1,12 @@
 // Modal dialogs from the program's dialog templates: a window of the dialog class with its
 // controls, the dialog procedure behind it, and what drives it: the user through the window's
-// input (SDL host), or a script of user actions (headless host, tests).
+// input in a modal loop, or a script of user actions (tests and tools).
 #include "Dialog.h"
 
 #include <deque>
 
-#include "DialogFont.h"
 #include "DialogTemplate.h"
+#include "DialogText.h"
 #include "Host.h"
 #include "Resources.h"
 
@@ -22,7 +22,7 @@ constexpr int kClassicBaseX = 6, kClassicBaseY = 13;  // the 8-point system font
 
 std::vector<Dialog*>& dialogs = *new std::vector<Dialog*>;  // this run's
 std::vector<Dialog*>& retired = *new std::vector<Dialog*>;  // earlier runs', never freed: handles may linger
-std::deque<std::vector<testing::DialogStep>>& answers = *new std::deque<std::vector<testing::DialogStep>>;
+std::deque<std::vector<ScriptStep>>& answers = *new std::deque<std::vector<ScriptStep>>;
 std::uint64_t nextSerial = 1;
 
 LRESULT CALLBACK DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -60,34 +60,12 @@ void Repaint(Dialog& dialog, bool force) {
   MarkPixelsChanged(*window);
 }
 
-testing::DialogRecord RecordOf(const Dialog& dialog) {
-  testing::DialogRecord record = dialog.record;
-  for (std::size_t i = 0; i < dialog.controls.size(); ++i) {
-    const Control& control = dialog.controls[i];
-    testing::DialogControl out;
-    out.id = control.id;
-    out.className = control.className;
-    out.style = control.style;
-    out.visible = control.Visible();
-    out.text = ShownText(control);
-    out.items = control.items;
-    out.selection = control.selection;
-    if (control.IsCombo()) out.droppedWidth = ListOf(dialog, control).rect.right - ListOf(dialog, control).rect.left;
-    out.check = control.check;
-    out.focused = dialog.focus == static_cast<int>(i);
-    out.rect = control.rect;
-    if (control.kind == ControlKind::CheckBox) record.buttons[control.id] = control.check;
-    record.controls.push_back(std::move(out));
-  }
-  return record;
-}
-
 // What is kept of the dialog's window once it is gone.
 void KeepWindowState(Dialog& dialog) {
   Window* window = LookupWindow(dialog.hwnd);
   if (window == nullptr) return;
-  dialog.record.windowRect = window->rect;
-  dialog.record.icon = window->windowClass->info.hIcon;
+  dialog.finalRect = window->rect;
+  dialog.icon = window->windowClass->info.hIcon;
 }
 
 bool LoadTemplate(LPCSTR name, DialogTemplate& form) {
@@ -131,14 +109,15 @@ void AddControls(Dialog& dialog, const DialogTemplate& form) {
 // released); null when the window could not be made.
 Dialog* CreateDialogRecord(std::unique_lock<std::mutex>& held, const DialogTemplate& form, LPCSTR name,
                            DLGPROC procedure, HINSTANCE instance) {
+  SetHandleHook(SendToControl);  // the controls' handles are no window records
   auto* dialog = new Dialog;
   dialog->serial = nextSerial++;
   dialog->procedure = procedure;
-  dialog->record.templateId = reinterpret_cast<std::uintptr_t>(name);
-  dialog->record.title = form.title;
+  dialog->templateId = reinterpret_cast<std::uintptr_t>(name);
+  dialog->title = form.title;
   dialog->fontPixels = MulDivRound(form.pointSize > 0 ? form.pointSize : 8, kScreenDpi, 72);
-  // The headless host has no fonts of its own: it keeps the classic units, so runs agree everywhere.
-  if (CurrentHost().Headless() || !DialogFontBaseUnits(dialog->fontPixels, dialog->baseX, dialog->baseY)) {
+  dialog->face = &CurrentHost().DialogFace();
+  if (!dialog->face->BaseUnits(dialog->fontPixels, dialog->baseX, dialog->baseY)) {
     dialog->baseX = kClassicBaseX;
     dialog->baseY = kClassicBaseY;
   }
@@ -177,7 +156,7 @@ int FirstTabStop(const Dialog& dialog) {
 // Lock held: the modal loop of a dialog on a screen, until it ends or the queue is told to quit.
 void RunModalLoop(std::unique_lock<std::mutex>& held, Dialog& dialog) {
   dialog.inModalLoop = true;
-  while (!dialog.record.ended) {
+  while (!dialog.ended) {
     Repaint(dialog, false);
     held.unlock();
     MSG message;
@@ -226,7 +205,7 @@ LRESULT CALLBACK DialogWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
       // A dialog that gets the focus with none of its controls focused hands it to the first tab stop.
       std::unique_lock<std::mutex> held(Global().lock);
       Dialog* dialog = DialogOfWindow(hwnd);
-      if (dialog == nullptr || LOWORD(wParam) == WA_INACTIVE || dialog->focus >= 0 || dialog->record.ended) return 0;
+      if (dialog == nullptr || LOWORD(wParam) == WA_INACTIVE || dialog->focus >= 0 || dialog->ended) return 0;
       Notifications out;
       FocusControl(*dialog, FirstTabStop(*dialog), out);
       Deliver(held, *dialog, out);
@@ -258,16 +237,12 @@ void Deliver(std::unique_lock<std::mutex>& held, const Dialog& dialog, const Not
   held.lock();
 }
 
-void QueueDialogAnswers(std::vector<testing::DialogStep> steps) { answers.push_back(std::move(steps)); }
+void QueueDialogAnswers(std::vector<ScriptStep> steps) { answers.push_back(std::move(steps)); }
 
-std::vector<testing::DialogRecord> DialogRecords() {
-  std::vector<testing::DialogRecord> records;
-  for (const Dialog* dialog : dialogs) records.push_back(RecordOf(*dialog));
-  return records;
-}
+const std::vector<Dialog*>& RunDialogs() { return dialogs; }
 
 void ResetDialogs() {
-  for (Dialog* dialog : dialogs) dialog->record.ended = true;  // old handles answer nothing more
+  for (Dialog* dialog : dialogs) dialog->ended = true;  // old handles answer nothing more
   retired.insert(retired.end(), dialogs.begin(), dialogs.end());
   dialogs.clear();
   answers.clear();
@@ -314,7 +289,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND, DL
   if (procedure == nullptr || !LoadTemplate(templateName, form)) return -1;
   Dialog* dialog = CreateDialogRecord(held, form, templateName, procedure, instance);
   if (dialog == nullptr) return -1;
-  std::vector<vemora::testing::DialogStep> steps;
+  std::vector<ScriptStep> steps;
   if (!answers.empty()) {
     steps = std::move(answers.front());
     answers.pop_front();
@@ -325,37 +300,37 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND, DL
   held.unlock();
   const LRESULT wantsFocus = SendMessageA(hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstHandle), initParam);
   held.lock();
-  if (wantsFocus != 0 && first >= 0 && !dialog->record.ended) {
+  if (wantsFocus != 0 && first >= 0 && !dialog->ended) {
     Notifications out;
     FocusControl(*dialog, first, out);
     Deliver(held, *dialog, out);
   }
-  if (!dialog->record.ended && (form.style & WS_VISIBLE)) {
+  if (!dialog->ended && (form.style & WS_VISIBLE)) {
     held.unlock();
     ShowWindow(hwnd, SW_SHOWNORMAL);
     UpdateWindow(hwnd);
     held.lock();
   }
   RunSteps(held, *dialog, steps);
-  if (CurrentHost().Headless())
+  if (CurrentHost().ScriptsDialogs())
     PressEnterThenClose(held, *dialog);
   else
     RunModalLoop(held, *dialog);
   Repaint(*dialog, false);
   KeepWindowState(*dialog);
-  const bool ended = dialog->record.ended;
-  dialog->record.ended = true;
+  const bool ended = dialog->ended;
+  dialog->ended = true;
   held.unlock();
   DestroyWindow(hwnd);
-  return ended ? dialog->record.result : -1;
+  return ended ? dialog->result : -1;
 }
 
 BOOL WINAPI EndDialog(HWND hwnd, INT_PTR result) {
   std::unique_lock<std::mutex> held(Global().lock);
   Dialog* dialog = DialogOfWindow(hwnd);
-  if (dialog == nullptr || dialog->record.ended) return FALSE;
-  dialog->record.ended = true;
-  dialog->record.result = result;
+  if (dialog == nullptr || dialog->ended) return FALSE;
+  dialog->ended = true;
+  dialog->result = result;
   const bool wake = dialog->inModalLoop;
   held.unlock();
   ShowWindow(hwnd, SW_HIDE);

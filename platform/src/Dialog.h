@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "Core.h"
+#include "DialogText.h"
 #include "Window.h"
-#include "testing.h"
 
 namespace vemora::platform {
 
@@ -50,9 +50,15 @@ struct Dialog {
   HWND hwnd = nullptr;
   int clientWidth = 0, clientHeight = 0;
   DLGPROC procedure = nullptr;
-  testing::DialogRecord record;
+  std::uintptr_t templateId = 0;  // MAKEINTRESOURCEA value
+  std::string title;
+  bool ended = false;
+  INT_PTR result = -1;
+  RECT finalRect{};      // the window's, screen coordinates, when it ended
+  HICON icon = nullptr;  // the class icon
   std::vector<Control> controls;
   int defaultId = IDOK;
+  DialogText* face = nullptr;  // the host's, that the text is measured and drawn with
   int baseX = 6, baseY = 13;  // dialog base units: average character width and the font's height
   int fontPixels = 11;
   int focus = -1;             // control index; -1: the dialog itself
@@ -70,8 +76,19 @@ using Notifications = std::vector<std::pair<WPARAM, LPARAM>>;
 inline int ItemCount(const Control& control) { return static_cast<int>(control.items.size()); }
 inline bool Contains(const RECT& r, int x, int y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
-void QueueDialogAnswers(std::vector<testing::DialogStep> steps);
-std::vector<testing::DialogRecord> DialogRecords();
+// A user's action in a dialog's script (testing.h's DialogStep says what each kind does).
+struct ScriptStep {
+  enum class Kind { Check, Uncheck, Press, Close, Select, Type, Key, Click };
+  Kind kind = Kind::Close;
+  int control = 0;
+  int index = 0;     // Select: the item; Key: the virtual key; Click: x
+  std::string text;  // Type: the new text
+  int y = 0;         // Click: y
+  bool shift = false;  // Key: with Shift held
+};
+// The script of the next dialog that opens.
+void QueueDialogAnswers(std::vector<ScriptStep> steps);
+const std::vector<Dialog*>& RunDialogs();  // this run's, in opening order
 void ResetDialogs();
 
 Dialog* DialogOfWindow(HWND hwnd);
@@ -119,7 +136,7 @@ void ScrollList(Dialog& dialog, int top);
 void ListMouse(Dialog& dialog, UINT message, int x, int y, Notifications& out);
 
 // DialogScript.cpp: a script's user actions (lock held on entry and exit).
-void RunSteps(std::unique_lock<std::mutex>& held, Dialog& dialog, const std::vector<testing::DialogStep>& steps);
+void RunSteps(std::unique_lock<std::mutex>& held, Dialog& dialog, const std::vector<ScriptStep>& steps);
 // What ends a dialog that its script left open: Enter, then the close box.
 void PressEnterThenClose(std::unique_lock<std::mutex>& held, Dialog& dialog);
 

@@ -5,7 +5,6 @@
 #include <cstdlib>
 
 #include "Dialog.h"
-#include "DialogFont.h"
 
 namespace vemora::platform {
 
@@ -79,8 +78,8 @@ std::size_t CaretAt(const Dialog& dialog, const Control& control, int x) {
   const int offset = x - (FieldTextRect(control).left + 1);
   std::size_t best = 0;
   for (std::size_t at = 0; at <= control.text.size(); at = NextCharacter(control.text, at)) {
-    const int width = DialogTextWidth(dialog.fontPixels, control.text.substr(0, at));
-    const int before = DialogTextWidth(dialog.fontPixels, control.text.substr(0, best));
+    const int width = dialog.face->Width(dialog.fontPixels, control.text.substr(0, at));
+    const int before = dialog.face->Width(dialog.fontPixels, control.text.substr(0, best));
     if (std::abs(width - offset) < std::abs(before - offset)) best = at;
     if (at == control.text.size()) break;
   }

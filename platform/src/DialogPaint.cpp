@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "Dialog.h"
-#include "DialogFont.h"
 
 namespace vemora::platform {
 
@@ -76,9 +75,9 @@ class Painter {
     }
   }
   void Text(int x, int y, const std::string& text, std::uint32_t colour, const RECT& clip) const {
-    DrawDialogText(canvas_, dialog_.fontPixels, x, y, text, colour, clip);
+    dialog_.face->Draw(canvas_, dialog_.fontPixels, x, y, text, colour, clip);
   }
-  int Width(const std::string& text) const { return DialogTextWidth(dialog_.fontPixels, text); }
+  int Width(const std::string& text) const { return dialog_.face->Width(dialog_.fontPixels, text); }
   int LineHeight() const { return dialog_.baseY; }
 
  private:

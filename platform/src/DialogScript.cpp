@@ -34,8 +34,8 @@ void PressKey(Dialog& dialog, int key, bool shift, Notifications& out) {
 }
 
 // One scripted user action (lock held on entry and exit).
-void RunStep(std::unique_lock<std::mutex>& held, Dialog& dialog, const testing::DialogStep& step) {
-  using Kind = testing::DialogStep::Kind;
+void RunStep(std::unique_lock<std::mutex>& held, Dialog& dialog, const ScriptStep& step) {
+  using Kind = ScriptStep::Kind;
   const int index = ControlIndex(dialog, step.control);
   const bool shown = index >= 0 && dialog.controls[index].Visible();
   Notifications out;
@@ -69,19 +69,19 @@ void RunStep(std::unique_lock<std::mutex>& held, Dialog& dialog, const testing::
 
 }  // namespace
 
-void RunSteps(std::unique_lock<std::mutex>& held, Dialog& dialog, const std::vector<testing::DialogStep>& steps) {
-  for (const testing::DialogStep& step : steps) {
-    if (dialog.record.ended) return;
+void RunSteps(std::unique_lock<std::mutex>& held, Dialog& dialog, const std::vector<ScriptStep>& steps) {
+  for (const ScriptStep& step : steps) {
+    if (dialog.ended) return;
     RunStep(held, dialog, step);
   }
 }
 
 void PressEnterThenClose(std::unique_lock<std::mutex>& held, Dialog& dialog) {
-  if (!dialog.record.ended) {
+  if (!dialog.ended) {
     const int index = ControlIndex(dialog, dialog.defaultId);
     Deliver(held, dialog, {{MAKEWPARAM(dialog.defaultId, BN_CLICKED), reinterpret_cast<LPARAM>(ControlHandle(dialog, index))}});
   }
-  if (!dialog.record.ended) RunStep(held, dialog, testing::DialogStep::CloseBox());
+  if (!dialog.ended) RunStep(held, dialog, ScriptStep{});  // the close box
 }
 
 }  // namespace vemora::platform

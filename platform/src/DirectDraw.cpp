@@ -5,13 +5,14 @@
 
 #include "DirectDrawObjects.h"
 #include "Host.h"
+#include "testing.h"
 
 namespace vemora::platform {
 
 namespace ddraw {
 
 std::mutex ddLock;
-testing::DirectDrawFaults faults;
+Faults faults;
 std::vector<Device*> devices;
 
 Surface* visiblePrimary = nullptr;
@@ -53,6 +54,29 @@ void VisitScreen(const std::function<void(const ScreenView&)>& visit) {
   visit(view);
 }
 
+std::uint64_t DirectDrawVersion() {
+  std::uint64_t version = 0;
+  VisitScreen([&](const ScreenView& view) { version = view.version; });
+  return version;
+}
+
+bool DirectDrawCoversWindow() {
+  bool covers = false;
+  VisitScreen([&](const ScreenView& view) { covers = view.fullScreen && view.pixels != nullptr; });
+  return covers;
+}
+
+ClientPlacement PlacementOf(const Window& window) {
+  const RECT nc = NonClient(window.style);
+  ClientPlacement placement;
+  placement.originX = window.rect.left + nc.left;
+  placement.originY = window.rect.top + nc.top;
+  placement.pixelWidth = window.pixelWidth;
+  placement.pixelHeight = window.pixelHeight;
+  placement.minimised = window.show == ShowState::Minimised;
+  return placement;
+}
+
 void ResetDirectDraw() {
   std::lock_guard<std::mutex> held(ddLock);
   // Objects of an old run may still be referenced by the program's globals: orphan, never free.
@@ -60,7 +84,7 @@ void ResetDirectDraw() {
     for (Surface* surface : device->surfaces()) surface->Orphan();
   devices.clear();
   ForgetHooks();
-  faults = testing::DirectDrawFaults{};
+  faults = Faults{};
   ClearLog();
   ResetFrames();
   visiblePrimary = nullptr;
@@ -75,8 +99,25 @@ void ResetDirectDraw() {
 namespace vemora::testing {
 
 void InjectDirectDrawFaults(const DirectDrawFaults& injected) {
+  platform::ddraw::Faults faults;
+  faults.createFails = injected.createFails;
+  faults.queryFails = injected.queryFails;
+  faults.refuseCooperativeLevel = injected.refuseCooperativeLevel;
+  faults.refuseDisplayMode = injected.refuseDisplayMode;
+  faults.refusePrimaryBackBuffers = injected.refusePrimaryBackBuffers;
+  faults.refuseAttach = injected.refuseAttach;
+  faults.noOverlay = injected.noOverlay;
+  faults.refuseOverlays = injected.refuseOverlays;
+  faults.loseAtLock = injected.loseAtLock;
+  faults.loseAtFlip = injected.loseAtFlip;
+  faults.refuseRestores = injected.refuseRestores;
+  faults.refuseOverlayEffects = injected.refuseOverlayEffects;
+  faults.refuseOverlayKey = injected.refuseOverlayKey;
+  faults.surfacePitch = injected.surfacePitch;
+  faults.displays = injected.displays;
+  faults.nullDescription = injected.nullDescription;
   std::lock_guard<std::mutex> held(platform::ddraw::ddLock);
-  platform::ddraw::faults = injected;
+  platform::ddraw::faults = faults;
 }
 
 }  // namespace vemora::testing

@@ -5,6 +5,7 @@
 
 #include "DirectDraw.h"
 #include "DirectDrawObjects.h"
+#include "testing.h"
 
 namespace vemora::platform::ddraw {
 
@@ -20,11 +21,11 @@ struct RawFrame {
 std::deque<RawFrame> frames;
 std::size_t keepFrames = 8;
 std::uint64_t frameCount = 0;
-std::function<void(const testing::PresentedFrame&)> frameSink;
-std::function<void(const testing::PresentedRaw&)> rawSink;
+FrameSink frameSink;  // every frame, with its pixels
+FrameSink rawSink;
 bool rawWithPixels = false;
-// The raw sink's copy of a presented frame: written and read by the presenting thread alone.
-thread_local std::vector<std::uint16_t> rawPixels;
+// The sinks' copy of a presented frame: written and read by the presenting thread alone.
+thread_local std::vector<std::uint16_t> sinkPixels;
 
 // A 640 x 480 frame without the surface's row gap.
 void CopyRows(const std::uint8_t* bytes, LONG pitch, std::vector<std::uint16_t>& out) {
@@ -33,6 +34,68 @@ void CopyRows(const std::uint8_t* bytes, LONG pitch, std::vector<std::uint16_t>&
     std::memcpy(out.data() + static_cast<std::size_t>(y) * kWidth, bytes + static_cast<std::size_t>(y) * pitch,
                 kWidth * 2);
 }
+
+}  // namespace
+
+// Hands a frame to the tools' sinks, with no DirectDraw lock held so that they may call back.
+void Deliver(const Delivery& delivery) {
+  FrameSink sink;
+  FrameSink raw;
+  {
+    std::lock_guard<std::mutex> held(ddLock);
+    sink = frameSink;
+    raw = rawSink;
+  }
+  if (sink && delivery.frame) sink(*delivery.frame);
+  if (raw && delivery.raw) raw(*delivery.raw);
+}
+
+void Surface::Record(bool flipped, const Stamp& stamp, Delivery& deliver) {
+  if (!stamp.recorded && !frameSink && !rawSink) return;
+  ++frameCount;
+  const std::uint8_t* bytes = Bytes();
+  const bool overlay = kind_ == Kind::Overlay;
+  // Nothing is copied or converted that nobody keeps or asked for.
+  if (keepFrames > 0) {
+    RawFrame frame;
+    if (frames.size() >= keepFrames) {
+      frame = std::move(frames.front());
+      frames.pop_front();
+    }
+    frame.atUs = stamp.atUs;
+    frame.overlay = overlay;
+    frame.flipped = flipped;
+    frame.format = format_;
+    CopyRows(bytes, pitch_, frame.pixels);
+    frames.push_back(std::move(frame));
+  }
+  const bool copy = frameSink || (rawSink && rawWithPixels);
+  if (copy) CopyRows(bytes, pitch_, sinkPixels);
+  const ShownFrame shown{stamp.atUs, overlay, flipped, copy ? sinkPixels.data() : nullptr};
+  if (frameSink) deliver.frame = shown;
+  if (rawSink) {
+    deliver.raw = shown;
+    if (!rawWithPixels) deliver.raw->pixels = nullptr;
+  }
+}
+
+void ResetFrames() {
+  frames.clear();
+  keepFrames = 8;
+  frameCount = 0;
+  frameSink = nullptr;
+  rawSink = nullptr;
+  rawWithPixels = false;
+}
+
+}  // namespace vemora::platform::ddraw
+
+namespace vemora::testing {
+
+using namespace vemora::platform;
+using namespace vemora::platform::ddraw;
+
+namespace {
 
 std::uint32_t ToRgb(std::uint16_t p, Format format) {
   std::uint32_t r, g, b;
@@ -70,64 +133,6 @@ testing::Picture ToPicture(const std::uint8_t* pixels, LONG pitch, Format format
 
 }  // namespace
 
-// Hands a frame to the tools' sinks, with no DirectDraw lock held so that they may call back.
-void Deliver(const Delivery& delivery) {
-  std::function<void(const testing::PresentedFrame&)> sink;
-  std::function<void(const testing::PresentedRaw&)> raw;
-  {
-    std::lock_guard<std::mutex> held(ddLock);
-    sink = frameSink;
-    raw = rawSink;
-  }
-  if (sink && delivery.frame) sink(*delivery.frame);
-  if (raw && delivery.raw) raw(*delivery.raw);
-}
-
-void Surface::Record(bool flipped, const Stamp& stamp, Delivery& deliver) {
-  if (!stamp.headless && !frameSink && !rawSink) return;
-  ++frameCount;
-  const std::uint8_t* bytes = Bytes();
-  const bool overlay = kind_ == Kind::Overlay;
-  // Nothing is copied or converted that nobody keeps or asked for.
-  if (keepFrames > 0) {
-    RawFrame frame;
-    if (frames.size() >= keepFrames) {
-      frame = std::move(frames.front());
-      frames.pop_front();
-    }
-    frame.atUs = stamp.atUs;
-    frame.overlay = overlay;
-    frame.flipped = flipped;
-    frame.format = format_;
-    CopyRows(bytes, pitch_, frame.pixels);
-    frames.push_back(std::move(frame));
-  }
-  if (frameSink) deliver.frame = testing::PresentedFrame{stamp.atUs, overlay, flipped, ToPicture(bytes, pitch_, format_)};
-  if (rawSink) {
-    deliver.raw = testing::PresentedRaw{stamp.atUs, overlay, nullptr};
-    if (rawWithPixels) {
-      CopyRows(bytes, pitch_, rawPixels);
-      deliver.raw->pixels = rawPixels.data();
-    }
-  }
-}
-
-void ResetFrames() {
-  frames.clear();
-  keepFrames = 8;
-  frameCount = 0;
-  frameSink = nullptr;
-  rawSink = nullptr;
-  rawWithPixels = false;
-}
-
-}  // namespace vemora::platform::ddraw
-
-namespace vemora::testing {
-
-using namespace vemora::platform;
-using namespace vemora::platform::ddraw;
-
 void KeepPresentedFrames(std::size_t keep) {
   std::lock_guard<std::mutex> held(ddLock);
   keepFrames = keep;
@@ -150,8 +155,15 @@ std::uint64_t PresentedFrameCount() {
 }
 
 void OnPresentedFrame(std::function<void(const PresentedFrame&)> sink) {
+  FrameSink translated;
+  if (sink)
+    translated = [sink = std::move(sink)](const ShownFrame& shown) {
+      const Format format = shown.overlay ? Format::Rgb555 : Format::Rgb565;
+      sink(PresentedFrame{shown.atUs, shown.overlay, shown.flipped,
+                          ToPicture(reinterpret_cast<const std::uint8_t*>(shown.pixels), kNaturalPitch, format)});
+    };
   std::lock_guard<std::mutex> held(ddLock);
-  frameSink = std::move(sink);
+  frameSink = std::move(translated);
 }
 
 std::uint32_t PresentedColour(std::uint16_t pixel, bool overlay) {
@@ -159,8 +171,13 @@ std::uint32_t PresentedColour(std::uint16_t pixel, bool overlay) {
 }
 
 void OnPresentedRaw(std::function<void(const PresentedRaw&)> sink, bool withPixels) {
+  FrameSink translated;
+  if (sink)
+    translated = [sink = std::move(sink)](const ShownFrame& shown) {
+      sink(PresentedRaw{shown.atUs, shown.overlay, shown.pixels});
+    };
   std::lock_guard<std::mutex> held(ddLock);
-  rawSink = std::move(sink);
+  rawSink = std::move(translated);
   rawWithPixels = withPixels;
 }
 

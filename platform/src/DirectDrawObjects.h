@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "Core.h"
+#include "DirectDraw.h"
 #include "Host.h"
-#include "testing.h"
 
 namespace vemora::platform::ddraw {
 
@@ -29,9 +29,30 @@ class Surface;
 enum class Format { Rgb565, Rgb555 };
 enum class Kind { Primary, Overlay, Back };
 
+// Refusals and losses that tests inject (testing.h's DirectDrawFaults). Counters count down as
+// calls use them.
+struct Faults {
+  bool createFails = false;
+  bool queryFails = false;
+  int refuseCooperativeLevel = 0;
+  bool refuseDisplayMode = false;
+  unsigned refusePrimaryBackBuffers = 0;  // bit n: a primary with n back buffers is refused
+  bool refuseAttach = false;
+  bool noOverlay = false;
+  int refuseOverlays = 0;
+  int loseAtLock = 0;
+  int loseAtFlip = 0;
+  int refuseRestores = 0;
+  bool refuseOverlayEffects = false;
+  bool refuseOverlayKey = false;
+  LONG surfacePitch = 0;  // 0: the natural pitch
+  int displays = -1;      // -1: the host's
+  int nullDescription = -1;
+};
+
 // Everything below is guarded by `ddLock`. Order: Global().lock before ddLock, never after.
 extern std::mutex ddLock;
-extern testing::DirectDrawFaults faults;
+extern Faults faults;
 extern std::vector<Device*> devices;
 
 // The surfaces the host shows.
@@ -50,16 +71,16 @@ void Log(std::string line);
 const char* ResultName(HRESULT result);
 void ClearLog();
 
-// Taken before ddLock: when a frame is shown, and whether it is kept.
+// Taken before ddLock: when a frame is shown, and whether the host keeps every frame.
 struct Stamp {
   std::uint64_t atUs = 0;
-  bool headless = false;
+  bool recorded = false;
   static Stamp Take() {
     std::unique_lock<std::mutex> held(Global().lock);
     Stamp stamp;
     if (Global().host != nullptr) {
       stamp.atUs = Global().host->NowUs();
-      stamp.headless = Global().host->Headless();
+      stamp.recorded = Global().host->RecordsFrames();
     }
     return stamp;
   }
@@ -67,8 +88,8 @@ struct Stamp {
 
 // What one presentation hands to the tools' sinks once DirectDraw's lock is released.
 struct Delivery {
-  std::optional<testing::PresentedFrame> frame;
-  std::optional<testing::PresentedRaw> raw;
+  std::optional<ShownFrame> frame;  // for the picture sink
+  std::optional<ShownFrame> raw;
   explicit operator bool() const { return frame || raw; }
 };
 

@@ -1,5 +1,7 @@
 #include "Icons.h"
 
+#include <cstdlib>
+
 #include "Resources.h"
 
 namespace vemora::platform {
@@ -8,7 +10,6 @@ namespace {
 
 constexpr std::uintptr_t kIconBase = 0x03000000;
 constexpr std::uintptr_t kProgramIcons = 0x03100000;  // from the program's resources
-constexpr int kWindowIconSize = 32;
 
 std::uint16_t ResourceIdOf(HICON icon) {
   const auto value = reinterpret_cast<std::uintptr_t>(icon);
@@ -59,18 +60,6 @@ bool ProgramIconImage(HICON icon, int preferred, IconImage& image) {
   const std::uint16_t groupId = ResourceIdOf(icon);
   return groupId != 0 && FindProgramResource(kGroupIconResource, groupId, group) && ChooseEntry(group, preferred, id) &&
          FindProgramResource(kIconResource, id, picture) && DecodeIcon(picture, image);
-}
-
-void ShowWindowIcon(SDL_Window* window, HICON icon, HICON& shown) {
-  IconImage image;
-  if (window == nullptr || icon == shown) return;
-  shown = icon;
-  if (!ProgramIconImage(icon, kWindowIconSize, image)) return;
-  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.size, image.size, 32,
-                                                            image.size * 4, SDL_PIXELFORMAT_ARGB8888);
-  if (surface == nullptr) return;
-  SDL_SetWindowIcon(window, surface);
-  SDL_FreeSurface(surface);
 }
 
 }  // namespace vemora::platform

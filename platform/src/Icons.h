@@ -1,8 +1,6 @@
-// Icons: handles that name the program's icon resources, their pictures, and the SDL window
-// icon made from them.
+// Icons: handles that name the program's icon resources, and their pictures.
 #pragma once
 
-#include <SDL.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -18,7 +16,5 @@ struct IconImage {
 // The picture of the program's icon nearest in size to `preferred`; false for icons that name
 // no resource of the program (system icons) and for pictures in a form not read here.
 bool ProgramIconImage(HICON icon, int preferred, IconImage& image);
-// Shows the icon on the window unless `shown` already is it; remembers it in `shown`.
-void ShowWindowIcon(SDL_Window* window, HICON icon, HICON& shown);
 
 }  // namespace vemora::platform

@@ -1,6 +1,5 @@
 // The per-thread message queue: posting, peeking, waiting, dispatching, default handling.
 #include "Core.h"
-#include "Dialog.h"
 #include "Host.h"
 #include "Window.h"
 
@@ -90,7 +89,7 @@ LRESULT WINAPI SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   Self(held);
   Window* window = LookupWindow(hwnd);
   LRESULT result = 0;
-  if (window == nullptr && SendToControl(hwnd, message, wParam, lParam, result)) return result;
+  if (window == nullptr && SendToHook(hwnd, message, wParam, lParam, result)) return result;
   if (window == nullptr) {
     SetError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;

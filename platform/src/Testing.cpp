@@ -1,13 +1,12 @@
-// testing.h: host choice, scripted input and read-back for tests and tools.
+// testing.h for the services that every host shares: the end of a run, scripted dialogs, and
+// what windows show. Each host's folder holds its own part of the door.
 #include "testing.h"
 
 #include <algorithm>
 
 #include "Audio.h"
 #include "Dialog.h"
-#include "DirectDraw.h"
-#include "HeadlessHost.h"
-#include "SdlHost.h"
+#include "Host.h"
 #include "Window.h"
 
 namespace vemora::testing {
@@ -16,120 +15,73 @@ using namespace vemora::platform;
 
 namespace {
 
-// Blocked threads of an old run may still refer to these; they are kept, never freed.
-std::vector<Host*>& retiredHosts = *new std::vector<Host*>;
-std::vector<Thread*>& retiredThreads = *new std::vector<Thread*>;
-std::vector<Object*>& retiredObjects = *new std::vector<Object*>;
-
-HeadlessHost& Headless() {
-  auto* host = dynamic_cast<HeadlessHost*>(Global().host);
-  if (host == nullptr) Fatal("testing: this needs the headless host (call UseHeadlessHost first)");
-  return *host;
+ScriptStep ToScriptStep(const DialogStep& step) {
+  ScriptStep out;
+  switch (step.kind) {
+    case DialogStep::Kind::Check: out.kind = ScriptStep::Kind::Check; break;
+    case DialogStep::Kind::Uncheck: out.kind = ScriptStep::Kind::Uncheck; break;
+    case DialogStep::Kind::Press: out.kind = ScriptStep::Kind::Press; break;
+    case DialogStep::Kind::Close: out.kind = ScriptStep::Kind::Close; break;
+    case DialogStep::Kind::Select: out.kind = ScriptStep::Kind::Select; break;
+    case DialogStep::Kind::Type: out.kind = ScriptStep::Kind::Type; break;
+    case DialogStep::Kind::Key: out.kind = ScriptStep::Kind::Key; break;
+    case DialogStep::Kind::Click: out.kind = ScriptStep::Kind::Click; break;
+  }
+  out.control = step.control;
+  out.index = step.index;
+  out.text = step.text;
+  out.y = step.y;
+  out.shift = step.shift;
+  return out;
 }
 
-void ScheduleInput(std::uint64_t atMs, std::function<void()> action) {
-  std::unique_lock<std::mutex> held(Global().lock);
-  Headless().Schedule(atMs * 1000, std::move(action));
-}
-
-void ResetLocked() {
-  State& state = Global();
-  if (state.host != nullptr) retiredHosts.push_back(state.host);
-  state.host = nullptr;
-  // Old records stay allocated: abandoned threads wait on their condition variables.
-  retiredThreads.insert(retiredThreads.end(), state.threads.begin(), state.threads.end());
-  retiredObjects.insert(retiredObjects.end(), state.objects.begin(), state.objects.end());
-  state.threads.clear();
-  state.objects.clear();
-  ++state.generation;
-  ResetWindows();
-  ResetDialogs();
-  ResetDirectDraw();
-  ResetAudioTestState();
+DialogRecord RecordOf(const Dialog& dialog) {
+  DialogRecord record;
+  record.templateId = dialog.templateId;
+  record.ended = dialog.ended;
+  record.result = dialog.result;
+  record.title = dialog.title;
+  record.windowRect = dialog.finalRect;
+  record.icon = dialog.icon;
+  for (std::size_t i = 0; i < dialog.controls.size(); ++i) {
+    const Control& control = dialog.controls[i];
+    DialogControl out;
+    out.id = control.id;
+    out.className = control.className;
+    out.style = control.style;
+    out.visible = control.Visible();
+    out.text = ShownText(control);
+    out.items = control.items;
+    out.selection = control.selection;
+    if (control.IsCombo()) out.droppedWidth = ListOf(dialog, control).rect.right - ListOf(dialog, control).rect.left;
+    out.check = control.check;
+    out.focused = dialog.focus == static_cast<int>(i);
+    out.rect = control.rect;
+    if (control.kind == ControlKind::CheckBox) record.buttons[control.id] = control.check;
+    record.controls.push_back(std::move(out));
+  }
+  return record;
 }
 
 }  // namespace
 
-void UseHeadlessHost(const HeadlessOptions& options) {
-  std::unique_lock<std::mutex> held(Global().lock);
-  ResetLocked();
-  Global().host = new HeadlessHost(options);
-  Self(held);  // the caller is the main thread, index 0, holding the baton
-}
-
-bool UseSdlHost(std::string* error) {
-  std::unique_lock<std::mutex> held(Global().lock);
-  ResetLocked();
-  Host* host = CreateSdlHost(error);
-  if (host == nullptr) return false;
-  Global().host = host;
-  Self(held);
-  return true;
-}
-
 void ResetHost() {
   std::unique_lock<std::mutex> held(Global().lock);
-  ResetLocked();
-}
-
-bool HeadlessHostActive() {
-  std::unique_lock<std::mutex> held(Global().lock);
-  return dynamic_cast<HeadlessHost*>(Global().host) != nullptr;
-}
-
-std::uint64_t VirtualTimeUs() {
-  std::unique_lock<std::mutex> held(Global().lock);
-  return Headless().NowUs();
-}
-
-std::uint64_t VirtualTimeMs() { return VirtualTimeUs() / 1000; }
-
-void KeyDown(std::uint64_t atMs, int virtualKey) {
-  ScheduleInput(atMs, [virtualKey] { InputKey(virtualKey, true); });
-}
-
-void KeyUp(std::uint64_t atMs, int virtualKey) {
-  ScheduleInput(atMs, [virtualKey] { InputKey(virtualKey, false); });
-}
-
-void KeyPress(std::uint64_t atMs, int virtualKey, std::uint64_t holdMs, std::uint64_t repeatDelayMs,
-              std::uint64_t repeatIntervalMs) {
-  KeyDown(atMs, virtualKey);
-  if (repeatIntervalMs > 0)
-    for (std::uint64_t t = atMs + repeatDelayMs; t < atMs + holdMs; t += repeatIntervalMs) KeyDown(t, virtualKey);
-  KeyUp(atMs + holdMs, virtualKey);
-}
-
-void Activate(std::uint64_t atMs, bool active) {
-  ScheduleInput(atMs, [active] { InputActivate(active); });
-}
-
-void MoveWindowTo(std::uint64_t atMs, int x, int y) {
-  ScheduleInput(atMs, [x, y] { InputMove(x, y); });
-}
-
-void SizeWindow(std::uint64_t atMs, int width, int height) {
-  ScheduleInput(atMs, [width, height] { InputSize(width, height); });
-}
-
-void Minimise(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputMinimise(); }); }
-void Maximise(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputMaximise(nullptr); }); }
-void Restore(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputRestore(); }); }
-void Close(std::uint64_t atMs) { ScheduleInput(atMs, [] { InputClose(); }); }
-
-void ChargeFrame(std::uint64_t afterMs, std::uint64_t sleepMs) {
-  std::unique_lock<std::mutex> held(Global().lock);
-  Headless().AddCharge(afterMs * 1000, sleepMs * 1000);
+  ReplaceHost(held, nullptr);
 }
 
 void AnswerNextDialog(std::vector<DialogStep> steps) {
+  std::vector<ScriptStep> script;
+  for (const DialogStep& step : steps) script.push_back(ToScriptStep(step));
   std::unique_lock<std::mutex> held(Global().lock);
-  QueueDialogAnswers(std::move(steps));
+  QueueDialogAnswers(std::move(script));
 }
 
 std::vector<DialogRecord> Dialogs() {
   std::unique_lock<std::mutex> held(Global().lock);
-  return DialogRecords();
+  std::vector<DialogRecord> records;
+  for (const Dialog* dialog : RunDialogs()) records.push_back(RecordOf(*dialog));
+  return records;
 }
 
 WindowState MainWindow() {
@@ -162,35 +114,34 @@ Picture WindowPixels() {
   return picture;
 }
 
-std::vector<MessageBoxRecord> MessageBoxes() {
-  std::unique_lock<std::mutex> held(Global().lock);
-  return Headless().MessageBoxes();
-}
-
 int CursorDisplayCount() {
   std::unique_lock<std::mutex> held(Global().lock);
   return CursorCount();
-}
-
-std::vector<std::string> SchedulerTrace() {
-  std::unique_lock<std::mutex> held(Global().lock);
-  return Headless().Trace();
-}
-
-std::uint64_t HandoverCount() {
-  std::unique_lock<std::mutex> held(Global().lock);
-  return Headless().Handovers();
-}
-
-void LeaveScheduler() {
-  std::unique_lock<std::mutex> held(Global().lock);
-  Headless().LeaveScheduler(held, Self(held));
 }
 
 int ThreadsOutsideScheduler() {
   std::unique_lock<std::mutex> held(Global().lock);
   return static_cast<int>(std::count_if(Global().threads.begin(), Global().threads.end(),
                                         [](const Thread* t) { return t->state == ThreadState::Unscheduled; }));
+}
+
+void FailWaveOutOpen(int times) {
+  ChangeAudioFaults([&](AudioFaults& f) { f.failWaveOutOpen = times; });
+}
+void RefuseDirectSoundPriority(bool refuse) {
+  ChangeAudioFaults([&](AudioFaults& f) { f.refusePriority = refuse; });
+}
+void LoseSoundBufferAtPlay(int times) {
+  ChangeAudioFaults([&](AudioFaults& f) { f.loseAtPlay = times; });
+}
+void LoseSoundBufferAtLock(int times) {
+  ChangeAudioFaults([&](AudioFaults& f) { f.loseAtLock = times; });
+}
+void FailSoundBufferRestore(int times) {
+  ChangeAudioFaults([&](AudioFaults& f) { f.failRestore = times; });
+}
+void HangAudioWrites(bool hang) {
+  ChangeAudioFaults([&](AudioFaults& f) { f.hangWrites = hang; });
 }
 
 }  // namespace vemora::testing

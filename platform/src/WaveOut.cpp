@@ -77,23 +77,14 @@ WaveOut* Find(HWAVEOUT handle) {
   return it == registry.end() ? nullptr : it->second;
 }
 
-std::vector<std::string> DeviceNames() {
-  if (CurrentHost().Headless()) {
-    AudioTestState& state = AudioTest();
-    std::lock_guard<std::mutex> guard(state.lock);
-    return state.headlessDevices;
-  }
-  return SdlAudioDeviceNames();
-}
-
 }  // namespace
 
-UINT WINAPI waveOutGetNumDevs(void) { return static_cast<UINT>(DeviceNames().size()); }
+UINT WINAPI waveOutGetNumDevs(void) { return static_cast<UINT>(HostAudioDevices().size()); }
 
 MMRESULT WINAPI waveOutGetDevCapsA(UINT_PTR deviceId, LPWAVEOUTCAPSA caps, UINT size) {
   Checkpoint();
   if (caps == nullptr || size < sizeof(WAVEOUTCAPSA)) return MMSYSERR_INVALPARAM;
-  std::vector<std::string> names = DeviceNames();
+  std::vector<std::string> names = HostAudioDevices();
   std::string name;
   if (deviceId == WAVE_MAPPER) {
     if (names.empty()) return MMSYSERR_NODRIVER;
@@ -115,7 +106,7 @@ MMRESULT WINAPI waveOutOpen(LPHWAVEOUT result, UINT deviceId, LPCWAVEFORMATEX fo
                             DWORD_PTR instance, DWORD flags) {
   Checkpoint();
   if (format == nullptr) return MMSYSERR_INVALPARAM;
-  std::size_t count = DeviceNames().size();
+  std::size_t count = HostAudioDevices().size();
   if (deviceId != WAVE_MAPPER && deviceId >= count) return MMSYSERR_BADDEVICEID;
   if (count == 0) return MMSYSERR_NODRIVER;
   if (!ValidPcm(format->wFormatTag, format->nChannels, format->wBitsPerSample, static_cast<int>(format->nSamplesPerSec),
@@ -132,9 +123,8 @@ MMRESULT WINAPI waveOutOpen(LPHWAVEOUT result, UINT deviceId, LPCWAVEFORMATEX fo
   if (kind == CALLBACK_FUNCTION) wave->callback = reinterpret_cast<LPWAVECALLBACK>(callback);
   wave->instance = instance;
   AudioFormatInfo info{static_cast<int>(format->nSamplesPerSec), format->nChannels, format->wBitsPerSample};
-  Host& host = CurrentHost();
   int hostDevice = deviceId == WAVE_MAPPER ? -1 : static_cast<int>(deviceId);
-  wave->device = host.Headless() ? OpenHeadlessAudio(info, wave) : OpenSdlAudio(hostDevice, info, wave);
+  wave->device = CurrentHost().OpenAudio(hostDevice, info, wave);
   if (wave->device == nullptr) {
     delete wave;
     return MMSYSERR_ALLOCATED;

@@ -13,6 +13,7 @@ namespace {
 constexpr std::uintptr_t kWindowBase = 0x00010000;
 
 int cursorCount = 0;
+HandleHook handleHook = nullptr;
 
 }  // namespace
 
@@ -58,6 +59,12 @@ void MarkPixelsChanged(Window& window) {
 }
 
 int CursorCount() { return cursorCount; }
+
+void SetHandleHook(HandleHook hook) { handleHook = hook; }
+
+bool SendToHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  return handleHook != nullptr && handleHook(hwnd, message, wParam, lParam, result);
+}
 
 LRESULT Send(std::unique_lock<std::mutex>& held, Window& window, UINT message, WPARAM wParam, LPARAM lParam) {
   WNDPROC procedure = window.procedure;

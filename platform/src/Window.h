@@ -53,6 +53,12 @@ Window* WindowNeedingPaint(const Thread& thread, HWND filter);
 void MarkPixelsChanged(Window& window);
 int CursorCount();
 
+// Messages to handles that are no window records (a dialog's controls) go to a hook, which
+// answers false when the handle is none of its own either (lock held).
+using HandleHook = bool (*)(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+void SetHandleHook(HandleHook hook);
+bool SendToHook(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
 // Calls the window procedure with the lock released.
 LRESULT Send(std::unique_lock<std::mutex>& held, Window& window, UINT message, WPARAM wParam, LPARAM lParam);
 // Delivers the messages sent to the thread from outside (lock held).

@@ -193,8 +193,8 @@ const char* AdvanceScene() {
     if (windowed) {
       SetClassLongPtrA(mainWindow, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(GetStockObject(BLACK_BRUSH)));
       InvalidateRect(mainWindow, nullptr, TRUE);
-      if (InitDisplay(1)) return "init windowed failed";
-    } else if (InitDisplay(0)) {
+      if (InitDisplay(1, mainWindow, PumpMessages)) return "init windowed failed";
+    } else if (InitDisplay(0, mainWindow, PumpMessages)) {
       return "init 640x480 16bit failed";
     }
   }

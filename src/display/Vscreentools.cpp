@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 
-#include "app/Myform.h"
 #include "app/Settings.h"
 
 uint16_t* vscreen = nullptr;
@@ -118,6 +117,10 @@ static_assert(sizeof(DDSURFACEDESC) == 108, "the description the display code fi
 
 namespace {
 
+// What InitDisplay was given: the window the display belongs to and the shell's message pump.
+HWND displayWindow = nullptr;
+bool (*pumpMessages)() = nullptr;
+
 void FreeVscreen() {
   delete[] vscreen;
   vscreen = nullptr;
@@ -131,10 +134,10 @@ void ClearSurfaceGlobals() {
 
 RECT ClientAreaOnScreen() {
   RECT r{};
-  GetClientRect(mainWindow, &r);
+  GetClientRect(displayWindow, &r);
   POINT topLeft{r.left, r.top}, bottomRight{r.right, r.bottom};
-  ClientToScreen(mainWindow, &topLeft);
-  ClientToScreen(mainWindow, &bottomRight);
+  ClientToScreen(displayWindow, &topLeft);
+  ClientToScreen(displayWindow, &bottomRight);
   return {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
 }
 
@@ -148,13 +151,13 @@ bool ClearToBlack(DDrawSurface_Wrap* wrap) {
 }
 
 bool SetUpFullScreen() {
-  if (ddraw->SetCooperation(mainWindow, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_NOWINDOWCHANGES) &&
-      ddraw->SetCooperation(mainWindow, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT |
+  if (ddraw->SetCooperation(displayWindow, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_NOWINDOWCHANGES) &&
+      ddraw->SetCooperation(displayWindow, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT |
                                             DDSCL_NOWINDOWCHANGES | DDSCL_SETDEVICEWINDOW))
     return true;
-  PumpMessages();
+  pumpMessages();
   if (ddraw->ddraw->SetDisplayMode(kScreenWidth, kScreenHeight, 16) != DD_OK) return true;
-  PumpMessages();
+  pumpMessages();
   primarySurface = new DDrawSurface_Wrap(ddraw);
   if (primarySurface->CreatePrimary(2, 0) && primarySurface->CreatePrimary(1, 0)) return true;
   backSurface = new DDrawSurface_Wrap(ddraw);
@@ -162,8 +165,8 @@ bool SetUpFullScreen() {
 }
 
 bool SetUpWindowed() {
-  if (ddraw->SetCooperation(mainWindow, DDSCL_NORMAL)) return true;
-  PumpMessages();
+  if (ddraw->SetCooperation(displayWindow, DDSCL_NORMAL)) return true;
+  pumpMessages();
   primarySurface = new DDrawSurface_Wrap(ddraw);
   if (primarySurface->CreatePrimary(0, 0)) return true;
 
@@ -230,8 +233,10 @@ void EnumerateDevices() {
   ddraw = new (std::nothrow) DDraw_Wrap();
 }
 
-bool InitDisplay(int mode) {
+bool InitDisplay(int mode, HWND window, bool (*pump)()) {
   displayBusy = true;
+  displayWindow = window;
+  pumpMessages = pump;
   ShutdownDisplay();
   if (ddraw) ddraw->ReleaseAll();
   // Every failure below leaves the busy flag set only until this returns.
@@ -242,7 +247,7 @@ bool InitDisplay(int mode) {
   vscreen = new (std::nothrow) uint16_t[kScreenWidth * kScreenHeight];
   if (!vscreen || !ddraw) return true;
   if (ddraw->CreateDevice(videoDevice)) return true;
-  PumpMessages();
+  pumpMessages();
   if (mode == 0 ? SetUpFullScreen() : SetUpWindowed()) return true;
 
   displayMode = mode;

@@ -58,7 +58,8 @@ extern bool frameInBackSurface;          // the scene already wrote this frame i
 
 // Display operations. Failures return true.
 void EnumerateDevices();
-bool InitDisplay(int mode);              // 0 full screen, 1 windowed
+// mode 0 full screen, 1 windowed; `pump` drains the window's messages between the set-up steps.
+bool InitDisplay(int mode, HWND window, bool (*pump)());
 void PresentFrame();
 void PlaceOverlay(bool show, const RECT* destination);
 void ShutdownDisplay();

@@ -1,9 +1,8 @@
 #include "effects/Shaders.h"
 
-#include <windows.h>
-
 #include "app/Myform.h"
 #include "app/Random.h"
+#include "display/Gdipaint.h"
 
 DissolveCell dissolveCells[64];
 int32_t cellOrder[64];
@@ -11,9 +10,6 @@ int32_t dissolveStyle = 0;
 
 namespace {
 int32_t activationCountdown = 0;
-HDC dc = nullptr;
-HGDIOBJ brush = nullptr;
-HGDIOBJ pen = nullptr;
 constexpr int32_t kFullSteps = 14;
 }  // namespace
 
@@ -22,10 +18,8 @@ void DissolveStart() {
   int r2 = Random();
   dissolveStyle = (r1 % 9999 + r2 % 9999) % 5;
 
-  RECT rect{};
-  GetWindowRect(mainWindow, &rect);
-  const int32_t w = rect.right - rect.left;
-  const int32_t h = rect.bottom - rect.top;
+  int32_t w = 0, h = 0;
+  WindowOuterSize(mainWindow, w, h);
 
   for (int i = 0; i < 64; ++i) cellOrder[i] = i;
   for (int pass = 0; pass < 4; ++pass) {
@@ -54,11 +48,7 @@ void DissolveStart() {
     }
   }
 
-  dc = GetDC(mainWindow);
-  brush = GetStockObject(BLACK_BRUSH);
-  pen = GetStockObject(BLACK_PEN);
-  SelectObject(dc, brush);
-  SelectObject(dc, pen);
+  BeginBlackPaint(mainWindow);
   activationCountdown = 1;
 }
 
@@ -97,37 +87,30 @@ void DissolveRender() {
     const int32_t l = c.left, t = c.top;
     switch (dissolveStyle) {
       case 0:
-        Rectangle(dc, l - A, t - B, l + a, t + b);
+        PaintBlack(l - A, t - B, l + a, t + b);
         break;
       case 1: {
         const int32_t cx = l + w / 2, cy = t + h / 2;
-        Rectangle(dc, l, cy - B, l + w, cy + b);
-        Rectangle(dc, cx - A, t, cx + a, t + h);
+        PaintBlack(l, cy - B, l + w, cy + b);
+        PaintBlack(cx - A, t, cx + a, t + h);
         break;
       }
       case 2:
-        Rectangle(dc, l, t, l + a, t + h);
-        Rectangle(dc, l, t, l + w, t + b);
-        Rectangle(dc, l, t + h - b, l + w, t + h);
-        Rectangle(dc, l + w - a, t, l + w, t + h);
+        PaintBlack(l, t, l + a, t + h);
+        PaintBlack(l, t, l + w, t + b);
+        PaintBlack(l, t + h - b, l + w, t + h);
+        PaintBlack(l + w - a, t, l + w, t + h);
         break;
       case 3:
-        Rectangle(dc, l, t, l + w, t + b);
-        Rectangle(dc, l, t + h - b, l + w, t + h);
+        PaintBlack(l, t, l + w, t + b);
+        PaintBlack(l, t + h - b, l + w, t + h);
         break;
       case 4:
-        Rectangle(dc, l, t, l + a, t + h);
-        Rectangle(dc, l + w - a, t, l + w, t + h);
+        PaintBlack(l, t, l + a, t + h);
+        PaintBlack(l + w - a, t, l + w, t + h);
         break;
     }
   }
 }
 
-void DissolveEnd() {
-  if (dc) ReleaseDC(mainWindow, dc);
-  dc = nullptr;
-  if (brush) DeleteObject(brush);
-  if (pen) DeleteObject(pen);
-  brush = nullptr;
-  pen = nullptr;
-}
+void DissolveEnd() { EndBlackPaint(); }

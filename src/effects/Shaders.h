@@ -1,4 +1,4 @@
-// The window closes to black in an 8 x 8 mosaic of cells, drawn with GDI before the display exists.
+// The window closes to black in an 8 x 8 mosaic of cells, painted onto it before the display exists.
 #pragma once
 #include <cstdint>
 

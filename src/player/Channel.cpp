@@ -5,18 +5,8 @@
 #include <climits>
 
 #include "player/Effects.h"
+#include "player/Modinfo.h"
 #include "player/Xmplayer.h"
-
-int32_t SaturatePeriod(int64_t period) {
-  return static_cast<int32_t>(std::clamp<int64_t>(period, INT32_MIN, INT32_MAX));
-}
-
-// The fresh channel's volume of 0x7fffffff (and a sample volume stored above 64) count as 64.
-int32_t ClampVolume(int64_t volume) { return static_cast<int32_t>(std::clamp<int64_t>(volume, 0, 64)); }
-
-int32_t ClampPanning(int64_t panning) {
-  return static_cast<int32_t>(std::clamp<int64_t>(panning, 0, 255));
-}
 
 namespace {
 
@@ -294,21 +284,6 @@ void ApplyRequests(const XMMusicPlayer& p, ChannelState& c, MixerVoice& voice, u
 }
 
 }  // namespace
-
-void ComputeGains(const XMMusicPlayer& p, const ChannelState& c, MixerVoice& voice) {
-  if (c.tremorMute) {
-    voice.leftGain = voice.rightGain = voice.centreGain = 0;
-    return;
-  }
-  const int32_t v = ClampVolume(c.tremoloActive ? c.tremoloVolume : c.volume) * 0x1FFFFFF;
-  const int32_t pan = FinalPanning(c.panning, c.panningEnvelopeValue);
-  voice.leftGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.leftAmplification,
-                               p.globalVolume, 255 - pan);
-  voice.rightGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.rightAmplification,
-                                p.globalVolume, pan);
-  voice.centreGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.leftAmplification,
-                                 p.globalVolume, 128);
-}
 
 void ChannelStep(TickContext& context, int index, const PatternCell& cell, MixerVoice& voice) {
   XMMusicPlayer& p = context.player;

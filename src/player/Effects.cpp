@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "player/Modinfo.h"
 #include "player/Xmplayer.h"
 
 const int32_t waveformTables[4][64] = {
@@ -207,6 +208,21 @@ uint32_t ExtendedFirstTick(TickContext& context, ChannelState& c, int x, int y) 
 }
 
 }  // namespace
+
+void ComputeGains(const XMMusicPlayer& p, const ChannelState& c, MixerVoice& voice) {
+  if (c.tremorMute) {
+    voice.leftGain = voice.rightGain = voice.centreGain = 0;
+    return;
+  }
+  const int32_t v = ClampVolume(c.tremoloActive ? c.tremoloVolume : c.volume) * 0x1FFFFFF;
+  const int32_t pan = FinalPanning(c.panning, c.panningEnvelopeValue);
+  voice.leftGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.leftAmplification,
+                               p.globalVolume, 255 - pan);
+  voice.rightGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.rightAmplification,
+                                p.globalVolume, pan);
+  voice.centreGain = ChannelGain(v, c.fadeoutVolume, c.volumeEnvelopeValue, p.leftAmplification,
+                                 p.globalVolume, 128);
+}
 
 void RefreshAllGains(XMMusicPlayer& p, SoftwareMixer* mixer) {
   if (!mixer) return;

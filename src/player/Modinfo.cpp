@@ -1,6 +1,9 @@
 // Pitch, volume and panning formulas.
 #include "player/Modinfo.h"
 
+#include <algorithm>
+#include <climits>
+
 const int32_t amigaPeriodTable[105] = {
     1922, 1908, 1894, 1881, 1867, 1854, 1840, 1827, 1814, 1801, 1788, 1775, 1762, 1750, 1737,
     1725, 1712, 1700, 1688, 1676, 1663, 1651, 1640, 1628, 1616, 1604, 1593, 1581, 1570, 1559,
@@ -171,4 +174,15 @@ int32_t FinalPanning(int32_t panning, int32_t envelopePanning) {
   const int32_t distance = panning < 128 ? 128 - panning : panning - 128;
   const int32_t p = panning + (((envelopePanning - 32) * (128 - distance)) >> 5);
   return p < 0 ? 0 : (p > 255 ? 255 : p);
+}
+
+int32_t SaturatePeriod(int64_t period) {
+  return static_cast<int32_t>(std::clamp<int64_t>(period, INT32_MIN, INT32_MAX));
+}
+
+// The fresh channel's volume of 0x7fffffff (and a sample volume stored above 64) count as 64.
+int32_t ClampVolume(int64_t volume) { return static_cast<int32_t>(std::clamp<int64_t>(volume, 0, 64)); }
+
+int32_t ClampPanning(int64_t panning) {
+  return static_cast<int32_t>(std::clamp<int64_t>(panning, 0, 255));
 }

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "player/Channel.h"
+#include "player/Effects.h"
+#include "player/Modinfo.h"
 #include "player/Xmplayer.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "player/Modinfo.h"
 #include "player/Xmplayer.h"
 
 void* (*xmLoaderAllocate)(size_t count, size_t size) = calloc;

@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "player/Modinfo.h"
+
 NullMusicPlayer::NullMusicPlayer() {
   leftAmplification = rightAmplification = 0x7fffffff;
   looping = 1;

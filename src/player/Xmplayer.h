@@ -7,8 +7,11 @@
 #include <cstdint>
 
 #include "audio/Mixer.h"
-#include "player/Channel.h"
-#include "player/Modinfo.h"
+
+// note 1-based (plus relative note, floored at 0), finetune -128..127.
+using PeriodFunction = int32_t (*)(int32_t note, int32_t finetune);
+// 16.16 source frames per output frame; 0 means the voice stops.
+using StepFunction = int32_t (*)(int32_t period, int32_t rate);
 
 // One channel of one row, unpacked.
 struct PatternCell {
@@ -65,6 +68,75 @@ struct InstrumentRecord {
   int32_t panningLoopStart;
   int32_t panningLoopEnd;
   int32_t panningType;
+};
+
+// State of one song channel; channel i drives mixer voice i.
+struct ChannelState {
+  int32_t cutCounter;    // -1 = none
+  int32_t delayCounter;  // -1 = none
+  uint8_t instrumentIndex;  // 255 = none
+  InstrumentRecord* instrument;
+  uint8_t sampleIndex;
+  SampleRecord* sample;
+
+  int32_t volumeSlideMemory;
+  int32_t fineVolumeUpMemory;
+  int32_t fineVolumeDownMemory;
+  int32_t panningSlideMemory;
+  int32_t portamentoUpMemory;
+  int32_t portamentoDownMemory;
+  int32_t tonePortamentoMemory;
+  int32_t vibratoMemory;
+  int32_t tremoloMemory;
+  int32_t globalVolumeSlideMemory;
+  int32_t multiRetrigMemory;
+  int32_t extraFinePortamentoUpMemory;
+  int32_t extraFinePortamentoDownMemory;
+  int32_t volumeColumnTonePortamentoMemory;
+  int32_t tremorMemory;
+
+  int32_t step;
+  int32_t period;
+  int32_t targetPeriod;
+  int32_t sampleOffset;
+
+  int32_t panningEnvelopeType;
+  int32_t panningEnvelopePoint;  // point index x 2
+  int32_t panningEnvelopeSegmentTicks;
+  int32_t panningEnvelopeTick;
+  int32_t panningEnvelopeTarget;
+  int32_t panningEnvelopeStart;
+  int32_t panningEnvelopeValue;  // 0..64, 32 = no change
+  int32_t panningSustainPoint;
+  int32_t panningLoopEnd;
+  int32_t panningPointLimit;
+
+  int32_t fadeoutVolume;
+  uint8_t keyOff;
+
+  int32_t volumeEnvelopeType;
+  int32_t volumeEnvelopePoint;
+  int32_t volumeEnvelopeSegmentTicks;
+  int32_t volumeEnvelopeTick;
+  int32_t volumeEnvelopeTarget;
+  int32_t volumeEnvelopeStart;
+  int32_t volumeEnvelopeValue;  // 0..64
+  int32_t volumeSustainPoint;
+  int32_t volumeLoopEnd;
+  int32_t volumeLastPoint;
+
+  int32_t volume;
+  uint8_t tremorMute;
+  int32_t panning;
+  int32_t vibratoPosition;
+  int32_t vibratoOffset;
+  uint8_t vibratoActive;
+  int32_t tremoloPosition;
+  int32_t tremoloVolume;
+  uint8_t tremoloActive;
+  int32_t note;
+  int32_t finetune;
+  int32_t relativeNote;
 };
 
 struct SongInfoInstrument {

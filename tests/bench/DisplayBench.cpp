@@ -25,7 +25,7 @@ void PresentFrames(benchmark::State& state) {
   videoDevice = 0;
   displayMode = 2;
   EnumerateDevices();
-  if (InitDisplay(static_cast<int>(state.range(0)))) {
+  if (InitDisplay(static_cast<int>(state.range(0)), mainWindow, PumpMessages)) {
     state.SkipWithError("display set-up failed");
     return;
   }

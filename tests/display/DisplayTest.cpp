@@ -50,6 +50,8 @@ std::vector<std::string> LogLines(const std::string& part) {
 }
 int LogCount(const std::string& part) { return static_cast<int>(LogLines(part).size()); }
 
+HWND window = nullptr;  // the display's, standing in for the shell's
+
 // The display operations called directly, with a plain window standing in for the shell's.
 class Display : public ::testing::Test {
  protected:
@@ -70,28 +72,28 @@ class Display : public ::testing::Test {
     ShutdownDisplay();
     DestroyDisplay();
     displayMode = 2;
-    if (mainWindow) DestroyWindow(mainWindow);
-    mainWindow = nullptr;
+    if (window) DestroyWindow(window);
+    window = nullptr;
     UnregisterClassA("displaytest", nullptr);
     vt::ResetHost();
   }
   // mode 0: a maximised pop-up, as full screen has; mode 1: a framed window at (100, 50).
   bool Init(int mode, const vt::DirectDrawFaults& faults = {}) {
     const DWORD style = mode == 0 ? WS_POPUP : WS_POPUP | WS_OVERLAPPEDWINDOW;
-    mainWindow = CreateWindowExA(0, "displaytest", "display", style, mode == 0 ? 0 : 100, mode == 0 ? 0 : 50, kW, kH,
+    window = CreateWindowExA(0, "displaytest", "display", style, mode == 0 ? 0 : 100, mode == 0 ? 0 : 50, kW, kH,
                                  nullptr, nullptr, nullptr, nullptr);
-    ShowWindow(mainWindow, mode == 0 ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
+    ShowWindow(window, mode == 0 ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     PumpMessages();
     vt::InjectDirectDrawFaults(faults);
     EnumerateDevices();
-    return InitDisplay(mode);
+    return InitDisplay(mode, window, PumpMessages);
   }
   static RECT ClientOnScreen() {
     RECT client{};
-    GetClientRect(mainWindow, &client);
+    GetClientRect(window, &client);
     POINT a{0, 0}, b{client.right, client.bottom};
-    ClientToScreen(mainWindow, &a);
-    ClientToScreen(mainWindow, &b);
+    ClientToScreen(window, &a);
+    ClientToScreen(window, &b);
     return {a.x, a.y, b.x, b.y};
   }
   static bool Present(int frame) {
@@ -420,13 +422,13 @@ TEST_F(Display, SwitchingAwayLosesTheLockedSurfaceAndUnlockStillDropsTheLock) {
   DDSURFACEDESC desc{};
   desc.dwSize = sizeof desc;
   ASSERT_FALSE(backSurface->LockSurface(&desc, DDLOCK_WAIT));
-  SendMessageA(mainWindow, WM_ACTIVATE, WA_INACTIVE, 0);
+  SendMessageA(window, WM_ACTIVATE, WA_INACTIVE, 0);
   EXPECT_TRUE(backSurface->UnlockSurface());
   EXPECT_EQ(backSurface->lastResult, DDERR_SURFACELOST);
   EXPECT_FALSE(backSurface->locked);
   // Away, the surface cannot be restored; back again, the next lock restores it.
   EXPECT_TRUE(backSurface->LockSurface(&desc, DDLOCK_WAIT));
-  SendMessageA(mainWindow, WM_ACTIVATE, WA_ACTIVE, 0);
+  SendMessageA(window, WM_ACTIVATE, WA_ACTIVE, 0);
   EXPECT_FALSE(backSurface->LockSurface(&desc, DDLOCK_WAIT));
   EXPECT_FALSE(backSurface->UnlockSurface());
   EXPECT_EQ(LogLines("Restore"), (std::vector<std::string>{"Restore back -> wrongmode", "Restore back -> ok"}));

@@ -1,9 +1,12 @@
-// Shared set-up of the platform tests: a fresh headless host per test and a recording window.
+// Shared set-up of the platform tests: a fresh host per test and a recording window. The host is
+// the headless one, or the SDL host on its dummy drivers when VEMORA_TEST_HOST is "sdl":
+// CMakeLists.txt runs the cases that need neither a screen nor the virtual clock once more that way.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,7 +28,7 @@ inline std::vector<Received>& Log() {
 }
 
 inline LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  Log().push_back({message, wParam, lParam, vt::VirtualTimeMs()});
+  Log().push_back({message, wParam, lParam, vt::HeadlessHostActive() ? vt::VirtualTimeMs() : 0});
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
@@ -37,11 +40,28 @@ inline std::vector<UINT> Messages(std::initializer_list<UINT> wanted) {
   return seen;
 }
 
-class HeadlessTest : public ::testing::Test {
+inline bool OnSdlHost() {
+  const char* host = std::getenv("VEMORA_TEST_HOST");
+  return host != nullptr && std::string(host) == "sdl";
+}
+
+class HostTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Log().clear();
-    vt::UseHeadlessHost(options_);
+    if (!OnSdlHost()) {
+      vt::UseHeadlessHost(options_);
+      return;
+    }
+#if VEMORA_HAVE_SDL_HOST
+    // SDL's dummy drivers: no screen and no sound card needed.
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    std::string error;
+    ASSERT_TRUE(vt::UseSdlHost(&error)) << error;
+#else
+    FAIL() << "this build has no SDL host";
+#endif
   }
   void TearDown() override { vt::ResetHost(); }
 

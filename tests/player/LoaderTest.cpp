@@ -7,6 +7,7 @@
 #include <string>
 
 #include "XmImage.h"
+#include "player/Modinfo.h"
 #include "player/Xmplayer.h"
 
 using namespace xmtest;

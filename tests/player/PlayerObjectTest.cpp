@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "XmImage.h"
+#include "player/Modinfo.h"
 #include "player/Xmplayer.h"
 
 TEST(PlayerObject, StartsEmptyWithDefaults) {

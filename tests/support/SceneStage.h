@@ -46,7 +46,7 @@ class SceneStage {
     PumpMessages();
     vt::InjectDirectDrawFaults(faults);
     EnumerateDevices();
-    ready_ = !InitDisplay(mode);
+    ready_ = !InitDisplay(mode, mainWindow, PumpMessages);
   }
   ~SceneStage() {
     SwitchScene(-1);  // the running scene's end action releases what it holds

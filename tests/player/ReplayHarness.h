@@ -8,6 +8,7 @@
 
 #include "XmWriter.h"
 #include "audio/Mixer.h"
+#include "player/Modinfo.h"
 #include "player/Xmplayer.h"
 
 namespace replaytest {

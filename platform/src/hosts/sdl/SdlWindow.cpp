@@ -10,6 +10,21 @@ namespace vemora::platform {
 
 namespace {
 
+constexpr int kWindowIconSize = 32;
+
+// Shows the icon on the window unless `shown` already is it; remembers it in `shown`.
+void ShowWindowIcon(SDL_Window* window, HICON icon, HICON& shown) {
+  IconImage image;
+  if (window == nullptr || icon == shown) return;
+  shown = icon;
+  if (!ProgramIconImage(icon, kWindowIconSize, image)) return;
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(image.pixels.data(), image.size, image.size, 32,
+                                                            image.size * 4, SDL_PIXELFORMAT_ARGB8888);
+  if (surface == nullptr) return;
+  SDL_SetWindowIcon(window, surface);
+  SDL_FreeSurface(surface);
+}
+
 // Without a window manager nobody answers the request for full screen: the window covers its
 // display by itself too.
 void CoverDisplay(SDL_Window* window) {

@@ -3,9 +3,9 @@
 
 namespace {
 
-using MessageQueue = HeadlessTest;
-using Windows = HeadlessTest;
-using Input = HeadlessTest;
+using MessageQueue = HostTest;
+using Windows = HostTest;
+using Input = HostTest;
 
 TEST_F(MessageQueue, PostedMessagesComeInOrderThenQuitWithItsCode) {
   HWND hwnd = MakeWindow(WS_POPUP);

@@ -2,32 +2,7 @@
 
 #include <algorithm>
 
-#include "DirectDraw.h"
-
 namespace vemora::platform {
-
-std::uint64_t DirectDrawVersion() {
-  std::uint64_t version = 0;
-  VisitScreen([&](const ScreenView& view) { version = view.version; });
-  return version;
-}
-
-bool DirectDrawCoversWindow() {
-  bool covers = false;
-  VisitScreen([&](const ScreenView& view) { covers = view.fullScreen && view.pixels != nullptr; });
-  return covers;
-}
-
-ClientPlacement PlacementOf(const Window& window) {
-  const RECT nc = NonClient(window.style);
-  ClientPlacement placement;
-  placement.originX = window.rect.left + nc.left;
-  placement.originY = window.rect.top + nc.top;
-  placement.pixelWidth = window.pixelWidth;
-  placement.pixelHeight = window.pixelHeight;
-  placement.minimised = window.show == ShowState::Minimised;
-  return placement;
-}
 
 void DrawDirectDraw(SDL_Renderer* renderer, const ClientPlacement& client, SDL_Texture*& texture, bool& texture555) {
   VisitScreen([&](const ScreenView& view) {

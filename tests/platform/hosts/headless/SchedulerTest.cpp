@@ -7,8 +7,8 @@
 
 namespace {
 
-using Scheduler = HeadlessTest;
-using SchedulerDeathTest = HeadlessTest;
+using Scheduler = HostTest;
+using SchedulerDeathTest = HostTest;
 
 std::vector<std::string> order;
 

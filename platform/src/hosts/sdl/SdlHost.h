@@ -3,11 +3,11 @@
 
 #include <string>
 
-#include "Host.h"
-
 namespace vemora::platform {
 
-// Null with the reason when SDL's video cannot start (no display).
+class Host;
+
+// The SDL host (a host::Factory); null with the reason when SDL's video cannot start (no display).
 Host* CreateSdlHost(std::string* error);
 
 }  // namespace vemora::platform

@@ -293,11 +293,12 @@ TEST(CommandLine, SplitsAsTheWindowsRuntimeDoes) {
 }
 
 // The Linux program quotes its arguments into WinMain's command line and needs no display to
-// answer --help or a bad option.
+// answer --help or a bad option; its host starts at the first platform call, and without a
+// display the program ends there.
 TEST(CommandLine, TheLinuxProgramPassesItsArgumentsWhole) {
   const std::string program = std::string(VEMORA_BIN_DIR) + "/vemora";
   auto run = [&](const std::string& arguments, std::string& output) {
-    FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY '" + program + "' " + arguments + " 2>&1").c_str(), "r");
+    FILE* pipe = popen(("env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER '" + program + "' " + arguments + " 2>&1").c_str(), "r");
     output.clear();
     char buffer[256];
     while (pipe != nullptr && std::fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
@@ -311,6 +312,8 @@ TEST(CommandLine, TheLinuxProgramPassesItsArgumentsWhole) {
   EXPECT_EQ(output.rfind(R"(vemora: --rate: 'a "b\' is not a mixing rate)", 0), 0u) << output;
   EXPECT_EQ(run("--rate ''", output), 2);
   EXPECT_EQ(output.rfind("vemora: --rate: '' is not a mixing rate", 0), 0u) << output;
+  EXPECT_EQ(run("--go", output), 1);
+  EXPECT_EQ(output.rfind("vemora: no display available: ", 0), 0u) << output;
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 namespace {
 
-using Timer = HeadlessTest;
+using Timer = HostTest;
 
 struct Ticks {
   HANDLE event = nullptr;

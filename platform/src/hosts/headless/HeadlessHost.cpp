@@ -120,12 +120,12 @@ void HeadlessHost::AdvanceTo(std::uint64_t time) {
   if (limitStage_ == 0 && now_ >= limit) {
     limitStage_ = 1;
     switch (options_.limitAction) {
-      case testing::LimitAction::Abort:
+      case LimitAction::Abort:
         Fatal("headless host: virtual time limit reached");
-      case testing::LimitAction::Close:
+      case LimitAction::Close:
         InputClose();
         break;
-      case testing::LimitAction::Escape:
+      case LimitAction::Escape:
         InputKey(VK_ESCAPE, true);
         InputKey(VK_ESCAPE, false);
         break;
@@ -168,7 +168,7 @@ std::uint64_t HeadlessHost::TakeCharge(Thread& self) {
 
 int HeadlessHost::MessageBox(HWND owner, const char* text, const char* caption, UINT style) {
   std::unique_lock<std::mutex> held(Global().lock);
-  messageBoxes_.push_back(testing::MessageBoxRecord{owner, text, caption, style, now_ / 1000});
+  messageBoxes_.push_back(ShownMessageBox{owner, text, caption, style, now_ / 1000});
   // The default button, as if the user pressed Enter at once.
   switch (style & 0xF) {
     case MB_YESNO:

@@ -37,10 +37,10 @@ INT_PTR CALLBACK Settings(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
 
 INT_PTR Open() { return DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1), nullptr, Settings, 77); }
 
-class DialogTest : public HeadlessTest {
+class DialogTest : public HostTest {
  protected:
   void SetUp() override {
-    HeadlessTest::SetUp();
+    HostTest::SetUp();
     setDefault = false;
     commands.clear();
     boxAtGo = 99;
@@ -126,10 +126,10 @@ INT_PTR CALLBACK Recorder(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   return 0;
 }
 
-class DialogControls : public HeadlessTest {
+class DialogControls : public HostTest {
  protected:
   void SetUp() override {
-    HeadlessTest::SetUp();
+    HostTest::SetUp();
     sent.clear();
     deviceItems = {"alpha", "beta", "bravo", "charlie"};
     rateItems.clear();

@@ -18,10 +18,10 @@ DWORD WINAPI WaitOnce(LPVOID parameter) {
   return 0;
 }
 
-using Events = HeadlessTest;
-using Waits = HeadlessTest;
-using Threads = HeadlessTest;
-using Clocks = HeadlessTest;
+using Events = HostTest;
+using Waits = HostTest;
+using Threads = HostTest;
+using Clocks = HostTest;
 
 TEST_F(Events, AutoResetReleasesOneWaiterPerSignal) {
   HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);

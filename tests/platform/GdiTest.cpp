@@ -7,17 +7,17 @@ constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 constexpr std::uint32_t kGrey = vt::kNeutralPixel;
 
-class Gdi : public HeadlessTest {
+class Gdi : public HostTest {
  protected:
   void SetUp() override {
-    HeadlessTest::SetUp();
+    HostTest::SetUp();
     hwnd_ = MakeWindow(WS_POPUP, 16, 12);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
     dc_ = GetDC(hwnd_);
   }
   void TearDown() override {
     ReleaseDC(hwnd_, dc_);
-    HeadlessTest::TearDown();
+    HostTest::TearDown();
   }
   // One text row per pixel row: '.' neutral, '#' black, 'o' white, '?' anything else.
   static std::string Row(const vt::Picture& p, int y, int x0, int x1) {

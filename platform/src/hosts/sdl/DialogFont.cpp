@@ -15,7 +15,6 @@ const char* const kFaces[] = {
     "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
     "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
 };
-constexpr int kEstimatedWidth = 6;
 
 // Opened once per size and kept (a failure too); used with the platform's lock held.
 std::map<int, TTF_Font*>& faces = *new std::map<int, TTF_Font*>;
@@ -35,7 +34,7 @@ TTF_Font* FaceOf(int pixelHeight) {
 
 }  // namespace
 
-bool DialogFontBaseUnits(int pixelHeight, int& baseX, int& baseY) {
+bool DialogFont::BaseUnits(int pixelHeight, int& baseX, int& baseY) {
   TTF_Font* face = FaceOf(pixelHeight);
   int width = 0, height = 0;
   if (face == nullptr || TTF_SizeUTF8(face, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &width, &height) != 0)
@@ -45,16 +44,16 @@ bool DialogFontBaseUnits(int pixelHeight, int& baseX, int& baseY) {
   return baseX > 0 && baseY > 0;
 }
 
-int DialogTextWidth(int pixelHeight, const std::string& text) {
+int DialogFont::Width(int pixelHeight, const std::string& text) {
   TTF_Font* face = FaceOf(pixelHeight);
   int width = 0, height = 0;
   if (face == nullptr || text.empty() || TTF_SizeUTF8(face, text.c_str(), &width, &height) != 0)
-    return static_cast<int>(text.size()) * kEstimatedWidth;
+    return DialogText::Width(pixelHeight, text);
   return width;
 }
 
-void DrawDialogText(const Canvas& canvas, int pixelHeight, int x, int y, const std::string& text, std::uint32_t colour,
-                    const RECT& clip) {
+void DialogFont::Draw(const Canvas& canvas, int pixelHeight, int x, int y, const std::string& text,
+                      std::uint32_t colour, const RECT& clip) {
   TTF_Font* face = FaceOf(pixelHeight);
   if (face == nullptr || text.empty()) return;
   SDL_Surface* glyphs = TTF_RenderUTF8_Solid(face, text.c_str(), SDL_Color{0, 0, 0, 255});

@@ -9,10 +9,14 @@
 #include <ctime>
 #include <thread>
 
+#include "DialogFont.h"
+#include "Host.h"
+#include "SdlAudio.h"
 #include "SdlInput.h"
 #include "SdlPresent.h"
 #include "SdlWindow.h"
 #include "Window.h"
+#include "testing.h"
 
 namespace vemora::platform {
 
@@ -32,7 +36,6 @@ class SdlHost final : public Host {
     epoch_ = static_cast<std::int64_t>(now) + utcOffset_;
   }
 
-  bool Headless() const override { return false; }
   std::uint64_t NowUs() override {
     return static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count());
@@ -135,6 +138,13 @@ class SdlHost final : public Host {
     presenter_.Present(held, NowUs(), true);
   }
 
+  DialogText& DialogFace() override { return font_; }
+
+  std::vector<std::string> AudioDeviceNames() override { return SdlAudioDeviceNames(); }
+  AudioDevice* OpenAudio(int device, const AudioFormatInfo& format, AudioSource* source) override {
+    return OpenSdlAudio(device, format, source);
+  }
+
   int MessageBox(HWND owner, const char* text, const char* caption, UINT style) override {
     SDL_Window* parent = nullptr;
     {
@@ -157,6 +167,7 @@ class SdlHost final : public Host {
   std::condition_variable changed_;
   bool translating_ = false;
   SdlPresenter presenter_;
+  DialogFont font_;
 };
 
 }  // namespace
@@ -196,3 +207,10 @@ Host* CreateSdlHost(std::string* error) {
 }
 
 }  // namespace vemora::platform
+
+bool vemora::testing::UseSdlHost(std::string* error) {
+  using namespace vemora::platform;
+  std::unique_lock<std::mutex> held(Global().lock);
+  ReplaceHost(held, CreateSdlHost(error));
+  return Global().host != nullptr;
+}
