@@ -13,12 +13,12 @@ constexpr uint32_t kLargest = 0x7F7FFFFFu;     // what an overflow is cut to
 constexpr uint32_t kBelowOne = 0x3F7FFFFFu;    // 1 - 2^-24
 constexpr uint32_t kTinyExponent = 127 - 12;   // below 2^-12 sine and cosine are known exactly
 
-uint32_t Bits(float x) { return std::bit_cast<uint32_t>(x); }
-float FromBits(uint32_t bits) { return std::bit_cast<float>(bits); }
+uint32_t Bits(float x) { return chop::BitsOf(x); }
+float FromBits(uint32_t bits) { return chop::FloatOf(bits); }
 
 // An exact double, finite and not zero, outside the normal float range, cut toward zero.
 float CutOutOfRange(double exact) {
-  const auto bits = std::bit_cast<uint64_t>(exact);
+  const uint64_t bits = chop::BitsOf(exact);
   const auto sign = static_cast<uint32_t>(bits >> 32) & kSign;
   const auto exponent = static_cast<int32_t>(bits >> 52 & 0x7FF);
   if (exponent > 896) return FromBits(sign | kLargest);
