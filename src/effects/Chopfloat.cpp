@@ -50,7 +50,7 @@ float AddSlow(float a, float b) {
     if (exact == 0) return FromBits(Bits(a) & Bits(b) & kSign);
     return CutOutOfRange(exact);
   }
-  // Far apart: the smaller is below a sixteenth of the larger's last unit, so the exact sum lies
+  // Far apart: the smaller is below 1/32 of the larger's last unit, so the exact sum lies
   // strictly between the larger and its neighbour toward zero (or on the larger, the smaller being 0).
   const float larger = ea > eb ? a : b, smaller = ea > eb ? b : a;
   const bool opposite = ((Bits(larger) ^ Bits(smaller)) & kSign) != 0 && (Bits(smaller) & ~kSign) != 0;
@@ -63,8 +63,9 @@ float AddSlow(float a, float b) {
 //
 // x = (k + f) pi/2 with |f| <= 1/2, found from enough bits of 2/pi for any float; then the series
 // of sin and cos in 64-bit fixed point around r = f pi/2, with r kept normalised so that a result
-// near zero keeps its precision. About 2^-59 of relative error is far below the closest any of
-// these results comes to a float, so cutting the top 24 bits is the exact result cut toward zero.
+// near zero keeps its precision. Its relative error, about 2^-59, is too small to carry any float's
+// result across a float boundary (every float from 2^-12 up was checked against a far more precise
+// reference), so the top 24 bits are the exact result cut toward zero.
 
 namespace {
 
@@ -106,6 +107,12 @@ Product128 Multiply(uint64_t a, uint64_t b) {
 }
 
 uint64_t MulHigh(uint64_t a, uint64_t b) { return Multiply(a, b).high; }
+
+// The 64 bits from a product's leading one; `lead`: the zero bits before it (0 or 1 here).
+uint64_t Leading64(const Product128& p, int& lead) {
+  lead = std::countl_zero(p.high);
+  return lead ? p.high << lead | p.low >> (64 - lead) : p.high;
+}
 
 // Alternating series: every partial Horner value stays positive because z < 1 and the terms shrink.
 template <size_t kTerms>
@@ -167,10 +174,9 @@ Reduced Reduce(uint32_t significand, int32_t exponent) {
   const uint64_t fraction = lead ? top << lead | next >> (32 - lead) : top;
   // |f| = fraction x 2^-(64 + s); r = |f| pi/2 = (fraction x pi/4) x 2^-(63 + s).
   const int32_t s = 32 * j + lead - 2;
-  const Product128 turned = Multiply(fraction, kQuarterPi);
-  const bool low = (turned.high >> 63) == 0;
-  r.mantissa = low ? turned.high << 1 | turned.low >> 63 : turned.high;
-  r.shift = s - 1 + (low ? 1 : 0);
+  int turnedLead;
+  r.mantissa = Leading64(Multiply(fraction, kQuarterPi), turnedLead);
+  r.shift = s - 1 + turnedLead;
   return r;
 }
 
@@ -180,10 +186,9 @@ float SineOfQuadrant(const Reduced& r, bool negate) {
   const uint64_t z = squareShift < 64 ? MulHigh(r.mantissa, r.mantissa) >> squareShift : 0;  // r^2, 0.64
   const bool negative = negate != ((r.quadrant & 2) != 0);
   if ((r.quadrant & 1) == 0) {
-    const Product128 sine = Multiply(r.mantissa, Series(kSine, z));  // r x 2^64 x sin r / r x 2^63
-    const bool low = (sine.high >> 63) == 0;
-    const uint64_t mantissa = low ? sine.high << 1 | sine.low >> 63 : sine.high;
-    return Normalised(mantissa, -64 - r.shift - (low ? 1 : 0) + 1, negative != r.negative);
+    int sineLead;  // r x 2^64 times sin r / r x 2^63
+    const uint64_t sine = Leading64(Multiply(r.mantissa, Series(kSine, z)), sineLead);
+    return Normalised(sine, -63 - r.shift - sineLead, negative != r.negative);
   }
   // cos r < 1 for r other than 0: a value rounded up to 1 still lies just below it.
   const uint64_t cosine = Series(kCosine, z);
