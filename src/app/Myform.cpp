@@ -83,7 +83,8 @@ unsigned LocalTimeSeconds() {
   return static_cast<unsigned>(days * 86400 + t.wHour * 3600 + t.wMinute * 60 + t.wSecond);
 }
 
-// The scenes compute in single precision with truncation; the player thread keeps the default.
+// The scenes run in single precision with truncation, as they always have; the player thread keeps
+// the default. No pixel hangs on it any more: the effects cut their results themselves (Chopfloat).
 struct FloatingPointMode {
 #if defined(_WIN32) && defined(__i386__)
   unsigned saved = _controlfp(0, 0);

@@ -1,13 +1,13 @@
 #include "effects/Fx_blur.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <new>
 #include <utility>
 
 #include "app/Random.h"
 #include "display/Vscreentools.h"
+#include "effects/Chopfloat.h"
 #include "effects/Font.h"
 
 uint8_t* heatSource = nullptr;
@@ -42,8 +42,8 @@ struct Rgb {
 Rgb FireColour(int32_t i) { return {std::min(4 * i, 255), std::min(2 * i, 255), std::min(i, 255)}; }
 
 Rgb SeaColour(int32_t i) {
-  const float c = std::cos(i / 8.0f);
-  return {0, static_cast<int32_t>(64 - 63 * c), static_cast<int32_t>(192 - 63 * c)};  // never above 255
+  const float swing = ChopMul(63, ChopCos(ChopMul(static_cast<float>(i), 0.125f)));  // i / 8, exactly
+  return {0, static_cast<int32_t>(ChopSub(64, swing)), static_cast<int32_t>(ChopSub(192, swing))};  // never above 255
 }
 
 // Fire at row 0, sea at row 480; each product divided on its own.
@@ -137,8 +137,10 @@ void StampBob(int32_t x, int32_t y) {
 // The bob goes to (almost) the path's point in eight stamps, a continuous trail however far it jumps.
 void MoveBobAlongPath(int ticks) {
   flowTime += ticks;
-  const int32_t tx = std::clamp(static_cast<int32_t>(std::sin(flowTime * 0.1f) * 300 + 320), 10, 630);
-  const int32_t ty = std::clamp(static_cast<int32_t>(std::cos(flowTime * 0.04f) * 200 + 240), 10, 460);
+  const auto time = static_cast<float>(flowTime);
+  const auto x = static_cast<int32_t>(ChopAdd(ChopMul(ChopSin(ChopMul(time, 0.1f)), 300), 320));
+  const auto y = static_cast<int32_t>(ChopAdd(ChopMul(ChopCos(ChopMul(time, 0.04f)), 200), 240));
+  const int32_t tx = std::clamp(x, 10, 630), ty = std::clamp(y, 10, 460);
   const int32_t dx = (tx * 8 - bobX) / 8, dy = (ty * 8 - bobY) / 8;
   for (int32_t step = 0; step < 8; ++step) {
     bobX += dx;

@@ -1,7 +1,6 @@
 #include "effects/Fx_rotozoom.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -10,6 +9,7 @@
 #include "app/Settings.h"
 #include "assets/Assets.h"
 #include "display/Vscreentools.h"
+#include "effects/Chopfloat.h"
 #include "effects/Font.h"
 #include "effects/Pcx.h"
 
@@ -46,16 +46,16 @@ void ReleaseStars() {
 // Identity with a turn by `angle` in the plane of axes i and j.
 void Rotation(float* m, int i, int j, float angle) {
   MatrixIdentity(m);
-  m[i * 4 + i] = m[j * 4 + j] = std::cos(angle);
-  m[i * 4 + j] = std::sin(angle);
-  m[j * 4 + i] = -std::sin(angle);
+  m[i * 4 + i] = m[j * 4 + j] = ChopCos(angle);
+  m[i * 4 + j] = ChopSin(angle);
+  m[j * 4 + i] = -ChopSin(angle);
 }
 
 void WrapIntoCube(float* coordinates, int count) {
   for (int i = 0; i < count; ++i) {
     float& c = coordinates[i];
-    while (c > kCube) c -= 2 * kCube;
-    while (c < -kCube) c += 2 * kCube;
+    while (c > kCube) c = ChopSub(c, 2 * kCube);
+    while (c < -kCube) c = ChopAdd(c, 2 * kCube);
   }
 }
 
@@ -119,9 +119,9 @@ bool StarsUpdate(int ticks) {
   creditScrollLast = creditScroll;
   creditScroll += ticks;
   const float time = static_cast<float>(starTime);
-  Rotation(frameMatrix, 0, 2, std::sin(time * 0.004f) * 0.025f);
+  Rotation(frameMatrix, 0, 2, ChopMul(ChopSin(ChopMul(time, 0.004f)), 0.025f));
   frameMatrix[14] = -512.0f;  // the field comes 512 closer every frame, whatever the ticks
-  const float roll = std::sin(time * 0.012144028174145364f) * 0.01f;
+  const float roll = ChopMul(ChopSin(ChopMul(time, 0.012144028174145364f)), 0.01f);
   Rotation(scratchMatrix, 0, 1, roll);
   MatrixMultiply(frameMatrix, frameMatrix, scratchMatrix);
   Rotation(scratchMatrix, 1, 2, roll);  // the tilt takes the roll's angle
@@ -166,7 +166,7 @@ void MatrixMultiply(float* out, const float* a, const float* b) {
   for (int r = 0; r < 4; ++r)
     for (int c = 0; c < 4; ++c) {
       float sum = 0.0f;
-      for (int k = 0; k < 4; ++k) sum += a[r * 4 + k] * b[k * 4 + c];
+      for (int k = 0; k < 4; ++k) sum = ChopAdd(sum, ChopMul(a[r * 4 + k], b[k * 4 + c]));
       product[r * 4 + c] = sum;
     }
   std::memcpy(out, product, sizeof product);
@@ -175,9 +175,9 @@ void MatrixMultiply(float* out, const float* a, const float* b) {
 void TransformPoints(const float* m, const float* in, float* out, int count) {
   for (int i = 0; i < count; ++i, in += 3, out += 3) {
     const float x = in[0], y = in[1], z = in[2];
-    out[0] = m[12] + m[0] * x + m[4] * y + m[8] * z;
-    out[1] = m[13] + m[1] * x + m[5] * y + m[9] * z;
-    out[2] = m[14] + m[2] * x + m[6] * y + m[10] * z;
+    out[0] = ChopAdd(ChopAdd(ChopAdd(m[12], ChopMul(m[0], x)), ChopMul(m[4], y)), ChopMul(m[8], z));
+    out[1] = ChopAdd(ChopAdd(ChopAdd(m[13], ChopMul(m[1], x)), ChopMul(m[5], y)), ChopMul(m[9], z));
+    out[2] = ChopAdd(ChopAdd(ChopAdd(m[14], ChopMul(m[2], x)), ChopMul(m[6], y)), ChopMul(m[10], z));
   }
 }
 
@@ -250,13 +250,15 @@ void RotozoomStart() {
 
 bool RotozoomUpdate(int ticks) {
   rotoTime += ticks;
-  const float angle = rotoTime * 0.004f;
-  const float zoom = std::sin(rotoTime * 0.013333333333333334f) * 64 + 64.1f;
-  const float s = std::sin(angle), c = std::cos(angle);
-  du = static_cast<int32_t>(zoom * s * 4096);
-  dv = static_cast<int32_t>(zoom * c * 4096);
-  uStart = static_cast<int32_t>(s * -1048576.0f * zoom + c * -1048576.0f * zoom);
-  vStart = static_cast<int32_t>(c * -1048576.0f * zoom + s * -1048576.0f * zoom);  // uStart's terms, other order
+  const auto time = static_cast<float>(rotoTime);
+  const float angle = ChopMul(time, 0.004f);
+  const float zoom = ChopAdd(ChopMul(ChopSin(ChopMul(time, 0.013333333333333334f)), 64), 64.1f);
+  const float s = ChopSin(angle), c = ChopCos(angle);
+  du = static_cast<int32_t>(ChopMul(ChopMul(zoom, s), 4096));
+  dv = static_cast<int32_t>(ChopMul(ChopMul(zoom, c), 4096));
+  const float sinTerm = ChopMul(ChopMul(s, -1048576.0f), zoom), cosTerm = ChopMul(ChopMul(c, -1048576.0f), zoom);
+  uStart = static_cast<int32_t>(ChopAdd(sinTerm, cosTerm));
+  vStart = static_cast<int32_t>(ChopAdd(cosTerm, sinTerm));  // the same terms in the other order
   return false;
 }
 

@@ -1,11 +1,11 @@
 #include "effects/Fx_water.h"
 
-#include <cmath>
 #include <cstring>
 #include <new>
 
 #include "assets/Assets.h"
 #include "display/Vscreentools.h"
+#include "effects/Chopfloat.h"
 #include "effects/Pcx.h"
 
 int32_t waterAngle = 0;
@@ -137,9 +137,9 @@ void WaterStart() {
   PresentBackground();
   std::memset(vscreen, 0, kScreenWidth * kScreenHeight * sizeof(uint16_t));
   for (int32_t i = 0; i < 360; ++i) {
-    const float radians = i * 3.141592653589793f * 0.005555555555555556f;
-    cosTable[i] = std::cos(radians);
-    sinTable[i] = std::sin(radians);
+    const float radians = ChopMul(ChopMul(static_cast<float>(i), 3.141592653589793f), 0.005555555555555556f);
+    cosTable[i] = ChopCos(radians);
+    sinTable[i] = ChopSin(radians);
   }
   BuildWaterRuns(background);
 }
@@ -152,9 +152,9 @@ void WaterRender() {
     return;
   }
   if (++waterAngle > 359) waterAngle -= 360;
-  const int32_t swing = static_cast<int32_t>(90 + 90 * sinTable[waterAngle]);
-  const int32_t ax = static_cast<int32_t>(kRadius * cosTable[swing]);
-  const int32_t ay = static_cast<int32_t>(kRadius * sinTable[swing]);
+  const int32_t swing = static_cast<int32_t>(ChopAdd(90, ChopMul(90, sinTable[waterAngle])));
+  const int32_t ax = static_cast<int32_t>(ChopMul(kRadius, cosTable[swing]));
+  const int32_t ay = static_cast<int32_t>(ChopMul(kRadius, sinTable[swing]));
   const int32_t a = (161 - ay) * kScreenWidth + 241 - ax, b = (161 + ay) * kScreenWidth + 241 + ax;
   DrawSprite(ball, a, 0);
   DrawSprite(ball, b, 0);

@@ -1,7 +1,6 @@
 #include "effects/Pcx.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -9,6 +8,7 @@
 #include "app/Random.h"
 #include "assets/Assets.h"
 #include "display/Vscreentools.h"
+#include "effects/Chopfloat.h"
 #include "effects/Font.h"
 
 namespace {
@@ -114,6 +114,7 @@ constexpr int32_t kFullAmplitude = 65536;
 constexpr int32_t kSwingTicks = 18;
 constexpr int32_t kFlickerTicks = 210;
 constexpr float kBounceRate = 0.1869995625f;
+constexpr float kOver131072 = 0x1p-17f;  // a power of two: the product is the exact quotient
 constexpr int32_t kMinStep = 0x6000;  // never magnify more than 8/3 times
 
 void SetLevel(FadePicture& picture, int32_t level) {
@@ -138,13 +139,17 @@ bool Bounce(FadePicture& picture, int ticks) {
   }
   picture.lastWidth = picture.drawWidth;
   picture.lastHeight = picture.drawHeight;
-  const float amplitude = static_cast<float>(picture.amplitude);
-  const float clock = static_cast<float>(picture.clock);
-  picture.drawWidth = static_cast<int32_t>((65536.0f - amplitude * std::cos(kBounceRate * picture.rateFactor * clock)) *
-                                           static_cast<float>(picture.width) / 131072.0f);
-  picture.drawHeight =
-      static_cast<int32_t>((65536.0f - 0.75f * amplitude * std::cos(kBounceRate * 1.324f * picture.rateFactor * clock)) *
-                           static_cast<float>(picture.height) / 131072.0f);
+  const auto amplitude = static_cast<float>(picture.amplitude);
+  const auto clock = static_cast<float>(picture.clock);
+  const float rate = ChopMul(kBounceRate, picture.rateFactor);
+  const float swingX = ChopMul(amplitude, ChopCos(ChopMul(rate, clock)));
+  const float rateY = ChopMul(ChopMul(kBounceRate, 1.324f), picture.rateFactor);
+  const float swingY = ChopMul(ChopMul(0.75f, amplitude), ChopCos(ChopMul(rateY, clock)));
+  const auto scaled = [](float swing, int32_t size) {
+    return static_cast<int32_t>(ChopMul(ChopMul(ChopSub(65536.0f, swing), static_cast<float>(size)), kOver131072));
+  };
+  picture.drawWidth = scaled(swingX, picture.width);
+  picture.drawHeight = scaled(swingY, picture.height);
   const int32_t level = picture.width > 0 ? picture.drawWidth * 64 / picture.width : 0;
   SetLevel(picture, std::clamp(level, 0, kFadeLevels - 1));
   if (picture.amplitude == 0) picture.clock = 0;
