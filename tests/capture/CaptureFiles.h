@@ -34,6 +34,18 @@ inline std::filesystem::path ScratchPath(const std::string& name) {
   return std::filesystem::path(::testing::TempDir()) / (name + "_" + std::to_string(getpid()));
 }
 
+// A test with a folder of its own, empty at the start and gone at the end.
+class InScratchFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = ScratchPath("capture_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
 inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};

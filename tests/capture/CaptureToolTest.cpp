@@ -31,16 +31,7 @@ using tooltest::ToolRun;
 
 namespace {
 
-class CaptureTool : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = capturetest::ScratchPath("capture_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
-};
+class CaptureTool : public capturetest::InScratchFolder {};
 
 std::string Names(int from, int to, int every, const char* extension) {
   std::string names;
@@ -273,7 +264,6 @@ void ExpectWavSizesMatchItsData(const fs::path& file) {
 }
 
 TEST_F(CaptureTool, InterruptedRunFinishesEveryOutputAndExitsWithTheSignal) {
-  if (capturetest::kThreadSanitizer) GTEST_SKIP() << capturetest::kOnePassUnderTsan;
   // Ctrl+C during a whole pass to every kind of output.
   const pid_t pid = Start("--video " + Quote(dir_ / "show.mp4") + " --wav " + Quote(dir_ / "show.wav") + " --log " +
                               Quote(dir_ / "show.log") + " --hashes " + Quote(dir_ / "show.hashes") + " --png " +

@@ -33,7 +33,7 @@ TEST(FramePainter, Yuv420CentresTheBlownUpFrameAndAveragesChromaOverEachBlock) {
   const capture::Framing framing{3, 1924, 1446};
   ASSERT_EQ(framing.left(), 2);
   ASSERT_EQ(framing.top(), 3);
-  const capture::FramePainter painter(framing);
+  capture::FramePainter painter(framing);
   for (const Layout& layout : kLayouts) {
     SCOPED_TRACE(layout.name);
     std::vector<uint8_t> out(framing.Yuv420Bytes(), 0xAA);

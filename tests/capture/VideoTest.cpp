@@ -99,23 +99,14 @@ using tooltest::RunCommand;
 using tooltest::RunTool;
 using tooltest::ToolRun;
 
-class VideoOptions : public ::testing::Test {
+class VideoOptions : public capturetest::InScratchFolder {
  protected:
-  void SetUp() override {
-    dir_ = capturetest::ScratchPath("capture_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // The video's frames decoded as `format`, one after the other.
   std::string Decoded(const fs::path& video, const char* format) const {
     const ToolRun decoded = RunCommand("ffmpeg -v error -i " + Quote(video) + " -map 0:v -f rawvideo -pix_fmt " + format + " -");
     EXPECT_EQ(decoded.exitCode, 0);
     return decoded.output;
   }
-
-  fs::path dir_;
 };
 
 // Presented frames' times from a log: FRAME MS ... per line.

@@ -40,12 +40,48 @@ const ColourTables& TablesFor(bool overlay) {
 
 constexpr uint16_t kBlack = 0;  // in both layouts
 
-// Draws every output row of one plane, rows `stride` bytes apart: `drawRow` fills the picture part
-// of a row from a row of the show; the bars take `bar`. Rows that repeat a show row are copied.
-template <class Element, class DrawRow>
-void PaintPlane(const Framing& f, uint8_t* out, size_t stride, Element bar, DrawRow drawRow) {
+// The show's row as output elements, each pixel `Scale` times: a constant scale lets the
+// compiler unroll the copies.
+template <int Scale, class Element, class Colour>
+void BlowUpRow(const uint16_t* row, Element* at, Colour colour) {
+  for (int x = 0; x < kShowWidth; ++x, at += Scale) {
+    const Element c = colour(row[x]);
+    for (int k = 0; k < Scale; ++k) at[k] = c;
+  }
+}
+
+template <class Element, class Colour>
+void BlowUpRow(int scale, const uint16_t* row, Element* at, Colour colour) {
+  static_assert(kMaxScale == 8);
+  switch (scale) {
+    case 1: return BlowUpRow<1>(row, at, colour);
+    case 2: return BlowUpRow<2>(row, at, colour);
+    case 3: return BlowUpRow<3>(row, at, colour);
+    case 4: return BlowUpRow<4>(row, at, colour);
+    case 5: return BlowUpRow<5>(row, at, colour);
+    case 6: return BlowUpRow<6>(row, at, colour);
+    case 7: return BlowUpRow<7>(row, at, colour);
+    default: return BlowUpRow<8>(row, at, colour);
+  }
+}
+
+// One output row: show row `source` (-1: none) blown up between bars.
+template <class Element, class Colour>
+void PaintRow(const Framing& f, const uint16_t* pixels, int source, Element* row, Element bar, Colour colour) {
+  if (source < 0) {
+    std::fill(row, row + f.width, bar);
+    return;
+  }
+  const int right = f.left() + kShowWidth * f.scale;
+  std::fill(row, row + f.left(), bar);
+  BlowUpRow(f.scale, pixels + source * kShowWidth, row + f.left(), colour);
+  std::fill(row + right, row + f.width, bar);
+}
+
+// Every output row of one plane, rows `stride` bytes apart; rows that repeat a show row are copied.
+template <class Element, class Colour>
+void PaintPlane(const Framing& f, const uint16_t* pixels, uint8_t* out, size_t stride, Element bar, Colour colour) {
   static_assert(alignof(Element) == 1);
-  const int pictureWidth = kShowWidth * f.scale;
   const Element* previous = nullptr;
   int previousSource = -1;
   for (int y = 0; y < f.height; ++y) {
@@ -55,15 +91,11 @@ void PaintPlane(const Framing& f, uint8_t* out, size_t stride, Element bar, Draw
       std::memcpy(row, previous, f.width * sizeof(Element));
       continue;
     }
-    if (source < 0) {
-      std::fill(row, row + f.width, bar);
-      continue;
+    PaintRow(f, pixels, source, row, bar, colour);
+    if (source >= 0) {
+      previous = row;
+      previousSource = source;
     }
-    std::fill(row, row + f.left(), bar);
-    drawRow(source, row + f.left());
-    std::fill(row + f.left() + pictureWidth, row + f.width, bar);
-    previous = row;
-    previousSource = source;
   }
 }
 
@@ -74,55 +106,44 @@ static_assert(sizeof(Rgb) == 3);
 
 }  // namespace
 
-FramePainter::FramePainter(const Framing& framing) : framing_(framing), columns_(framing.width) {
-  for (int x = 0; x < framing.width; ++x) columns_[x] = framing.SourceColumn(x);
-}
+FramePainter::FramePainter(const Framing& framing)
+    : framing_(framing), uvTop_(framing.width), uvBottom_(framing.width) {}
 
 void FramePainter::ToRgb(const uint16_t* pixels, bool overlay, uint8_t* out, size_t stride) const {
-  const ColourTables& tables = TablesFor(overlay);
-  const auto* colours = reinterpret_cast<const Rgb*>(tables.rgb.data());
-  const int scale = framing_.scale;
-  PaintPlane(framing_, out, stride, colours[kBlack], [&](int source, Rgb* at) {
-    const uint16_t* row = pixels + source * kShowWidth;
-    for (int x = 0; x < kShowWidth; ++x, at += scale) std::fill(at, at + scale, colours[row[x]]);
-  });
+  const auto* colours = reinterpret_cast<const Rgb*>(TablesFor(overlay).rgb.data());
+  PaintPlane(framing_, pixels, out, stride, colours[kBlack], [colours](uint16_t p) { return colours[p]; });
 }
 
-void FramePainter::ToYuv420(const uint16_t* pixels, bool overlay, uint8_t* out) const {
+void FramePainter::ToYuv420(const uint16_t* pixels, bool overlay, uint8_t* out) {
   const ColourTables& tables = TablesFor(overlay);
-  const int scale = framing_.scale;
   const size_t width = framing_.width, height = framing_.height;
-  PaintPlane(framing_, out, width, tables.y[kBlack], [&](int source, uint8_t* at) {
-    const uint16_t* row = pixels + source * kShowWidth;
-    for (int x = 0; x < kShowWidth; ++x, at += scale) std::memset(at, tables.y[row[x]], scale);
-  });
+  PaintPlane(framing_, pixels, out, width, tables.y[kBlack], [&tables](uint16_t p) { return tables.y[p]; });
 
   // Each chroma sample averages the 2 x 2 output pixels it covers.
   uint8_t* uPlane = out + width * height;
   uint8_t* vPlane = uPlane + width * height / 4;
   const size_t chromaWidth = width / 2;
-  auto uvAt = [&](int sourceRow, int sourceColumn) {
-    return sourceRow < 0 || sourceColumn < 0 ? tables.uv[kBlack]
-                                             : tables.uv[pixels[sourceRow * kShowWidth + sourceColumn]];
-  };
+  const auto uv = [&tables](uint16_t p) { return tables.uv[p]; };
   int previousTop = -2, previousBottom = -2;
   for (size_t cy = 0; cy < height / 2; ++cy) {
     uint8_t* u = uPlane + cy * chromaWidth;
     uint8_t* v = vPlane + cy * chromaWidth;
-    const int top = framing_.SourceRow(static_cast<int>(2 * cy)), bottom = framing_.SourceRow(static_cast<int>(2 * cy + 1));
+    const int top = framing_.SourceRow(static_cast<int>(2 * cy));
+    const int bottom = framing_.SourceRow(static_cast<int>(2 * cy + 1));
     if (top == previousTop && bottom == previousBottom) {
       std::memcpy(u, u - chromaWidth, chromaWidth);
       std::memcpy(v, v - chromaWidth, chromaWidth);
       continue;
     }
-    previousTop = top;
-    previousBottom = bottom;
+    PaintRow(framing_, pixels, top, uvTop_.data(), tables.uv[kBlack], uv);
+    PaintRow(framing_, pixels, bottom, uvBottom_.data(), tables.uv[kBlack], uv);
     for (size_t cx = 0; cx < chromaWidth; ++cx) {
-      const int left = columns_[2 * cx], right = columns_[2 * cx + 1];
-      const uint32_t sum = uvAt(top, left) + uvAt(top, right) + uvAt(bottom, left) + uvAt(bottom, right);
+      const uint32_t sum = uvTop_[2 * cx] + uvTop_[2 * cx + 1] + uvBottom_[2 * cx] + uvBottom_[2 * cx + 1];
       u[cx] = static_cast<uint8_t>(((sum & 0xFFFF) + 8) >> 4);
       v[cx] = static_cast<uint8_t>(((sum >> 16) + 8) >> 4);
     }
+    previousTop = top;
+    previousBottom = bottom;
   }
 }
 

@@ -19,13 +19,12 @@ struct Framing {
   bool Fits() const { return kShowWidth * scale <= width && kShowHeight * scale <= height; }
   int left() const { return (width - kShowWidth * scale) / 2; }
   int top() const { return (height - kShowHeight * scale) / 2; }
-  // The show's row or column behind an output one; -1 in the black bars.
-  int SourceRow(int y) const { return Source(y - top(), kShowHeight); }
-  int SourceColumn(int x) const { return Source(x - left(), kShowWidth); }
+  // The show's row behind an output one; -1 in the black bars.
+  int SourceRow(int y) const {
+    const int at = y - top();
+    return at >= 0 && at < kShowHeight * scale ? at / scale : -1;
+  }
   size_t Yuv420Bytes() const { return static_cast<size_t>(width) * height * 3 / 2; }
-
- private:
-  int Source(int at, int size) const { return at >= 0 && at < size * scale ? at / scale : -1; }
 };
 
 // Draws presented frames (5:6:5, or 5:5:5 with `overlay`) into output pictures of one framing.
@@ -36,13 +35,13 @@ class FramePainter {
   // 8-bit RGB, `stride` bytes from one output row to the next.
   void ToRgb(const uint16_t* pixels, bool overlay, uint8_t* out, size_t stride) const;
   // Planar Y, U, V with 2 x 2 chroma (even sizes), limited range, BT.601 matrix.
-  void ToYuv420(const uint16_t* pixels, bool overlay, uint8_t* out) const;
+  void ToYuv420(const uint16_t* pixels, bool overlay, uint8_t* out);
 
   const Framing& framing() const { return framing_; }
 
  private:
   Framing framing_;
-  std::vector<int> columns_;  // SourceColumn of every output column
+  std::vector<uint32_t> uvTop_, uvBottom_;  // the two output rows under a row of chroma
 };
 
 }  // namespace capture

@@ -46,7 +46,7 @@ struct CommandLine {
   std::string png, raw, wav, videoPath, log, hashes;
   int scale = 1;
   int padWidth = 0, padHeight = 0;  // 0: no bars
-  bool crfGiven = false;
+  int crf = -1;                     // -1: the encoder's default here
   bool quiet = false;
 };
 
@@ -136,10 +136,9 @@ std::optional<bool> SetValue(const std::string& option, const char* value, Comma
     line.video.preset = value;
     return std::find(std::begin(kPresets), std::end(kPresets), line.video.preset) != std::end(kPresets);
   }
-  line.crfGiven = line.crfGiven || option == "--crf";
   for (auto [name, lowest, highest, number] :
        {std::tuple{"--rate", 1, 1000000, &line.run.settings.rate}, {"--scale", 1, capture::kMaxScale, &line.scale},
-        {"--crf", 0, 51, &line.video.crf}})
+        {"--crf", 0, 51, &line.crf}})
     if (option == name) {
       int64_t parsed = 0;
       if (!ParseCount(value, lowest, highest, parsed)) return false;
@@ -149,13 +148,16 @@ std::optional<bool> SetValue(const std::string& option, const char* value, Comma
   return std::nullopt;
 }
 
-// Checks between options; empty when they agree.
-std::string Disagreement(CommandLine& line) {
+// Settles what options give together; the problem when they disagree, otherwise empty.
+std::string Combine(CommandLine& line) {
   if (line.selection.to < line.selection.from) return "--to comes before --from";
   // Without the loop the credits never end, and with them the pass.
   if (!line.run.settings.loop && line.run.limitMs == 0)
     return "--no-loop needs --seconds: without the loop the show never ends by itself";
-  if (line.video.lossless && line.crfGiven) return "--lossless has no --crf";
+  if (line.crf >= 0) {
+    if (line.video.lossless) return "--lossless has no --crf";
+    line.video.crf = line.crf;
+  }
   capture::Framing& framing = line.video.framing;
   framing = capture::Framing::Scaled(line.scale);
   if (line.padWidth != 0) {
@@ -182,7 +184,7 @@ std::optional<CommandLine> Parse(int argc, char** argv, std::string& problem) {
     }
     ++i;
   }
-  problem = Disagreement(line);
+  problem = Combine(line);
   if (!problem.empty()) return std::nullopt;
   return line;
 }

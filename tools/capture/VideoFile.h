@@ -28,7 +28,7 @@ struct VideoSettings {
   FrameRate rate;
   Framing framing;
   int crf = 20;
-  std::string preset = "veryfast";
+  std::string preset = "superfast";
   bool lossless = false;  // RGB H.264 without loss: every pixel as the PNG shows it
 };
 
