@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "ToolRun.h"
 #include "testing.h"
 
 namespace capturetest {
@@ -33,6 +34,18 @@ inline std::filesystem::path ScratchPath(const std::string& name) {
   return std::filesystem::path(::testing::TempDir()) / (name + "_" + std::to_string(getpid()));
 }
 
+// A test with a folder of its own, empty at the start and gone at the end.
+class InScratchFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = ScratchPath("capture_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::filesystem::path dir_;
+};
+
 inline std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -54,6 +67,24 @@ inline std::vector<uint8_t> RawToRgb(const std::vector<uint8_t>& raw, bool overl
     rgb.insert(rgb.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
   }
   return rgb;
+}
+
+// An RGB frame (640 x 480) with each pixel as a scale x scale block, centred in width x height
+// black.
+inline std::vector<uint8_t> BlownUp(const std::vector<uint8_t>& rgb, int scale, int width, int height) {
+  std::vector<uint8_t> out(static_cast<size_t>(width) * height * 3, 0);
+  const int left = (width - 640 * scale) / 2, top = (height - 480 * scale) / 2;
+  for (int y = 0; y < 480 * scale; ++y)
+    for (int x = 0; x < 640 * scale; ++x)
+      std::copy_n(&rgb[((y / scale) * 640 + x / scale) * 3], 3, &out[((top + y) * static_cast<size_t>(width) + left + x) * 3]);
+  return out;
+}
+
+// What ffprobe says of a file's streams: one line of ENTRIES per stream, as csv.
+inline std::string Probe(const std::filesystem::path& file, const std::string& entries) {
+  return tooltest::RunCommand("ffprobe -v error -count_frames -show_entries stream=" + entries + " -of csv=p=0 " +
+                              tooltest::Quote(file))
+      .output;
 }
 
 inline uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {

@@ -1,10 +1,12 @@
-// The whole show on the headless host through the capture tool's own runner: one pass is the
-// same every time, plays the song exactly as the offline renderer renders it, and changes scene
-// on the music triggers as the sound device plays them.
+// The whole show on the headless host through the capture tool's own runner: one pass shows the
+// golden frames in both display formats, plays the song exactly as the offline renderer renders
+// it, and changes scene on the music triggers as the sound device plays them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -14,29 +16,31 @@
 #include <vector>
 
 #include "CaptureFiles.h"
+#include "FrameLog.h"
+#include "PngFile.h"
 #include "RenderSong.h"
 #include "ShowRun.h"
 #include "SoundFile.h"
+#include "ToolRun.h"
+#include "VideoFile.h"
 #include "app/Settings.h"
 
 namespace {
 
-// What a viewer and a listener would notice: every presented frame (time, scene, heard
-// position, with `pixels` a hash of them) and every played byte.
+namespace fs = std::filesystem;
+
+// What a viewer and a listener would notice apart from the pixels: every presented frame (time,
+// scene, heard position) and every played byte.
 class Witness final : public capture::Recorder {
  public:
-  explicit Witness(bool pixels = false) : pixels_(pixels) {}
   struct Shown {
     uint64_t atUs;
     int scene, order, row;
-    size_t pixels;
     bool operator==(const Shown&) const = default;
   };
 
-  bool NeedsPixels() const override { return pixels_; }
   void Frame(const capture::FrameEvent& f) override {
-    const std::string_view bytes(reinterpret_cast<const char*>(f.pixels), f.pixels ? 640 * 480 * 2 : 0);
-    frames.push_back({f.atUs, f.scene, f.order, f.row, std::hash<std::string_view>{}(bytes)});
+    frames.push_back({f.atUs, f.scene, f.order, f.row});
     overlays.push_back(f.overlay);
     sceneStartUs.emplace(f.scene, f.atUs);  // keeps the first
   }
@@ -54,47 +58,102 @@ class Witness final : public capture::Recorder {
   std::vector<uint8_t> sound;
   uint64_t soundStartUs = 0;
   int soundRate = 0;
+};
+
+// Compares a run with a hash file of tests/golden as it goes, and keeps what a person needs to
+// find the first difference: its place in the show and a picture of it.
+class GoldenCheck final : public capture::Recorder {
+ public:
+  explicit GoldenCheck(std::string name) : name_(std::move(name)), path_(kGoldenDir / (name_ + ".hashes")) {
+    std::ifstream in(path_);
+    for (std::string line; std::getline(in, line);) expected_.push_back(line);
+  }
+
+  bool NeedsPixels() const override { return true; }
+  void Frame(const capture::FrameEvent& f) override {
+    ++frames_;
+    const std::string line = std::to_string(f.number) + " " + capture::FrameSha1(f.pixels);
+    if (f.number < static_cast<int64_t>(expected_.size()) && expected_[f.number - 1] == line) return;
+    if (differing_++ > 0) return;
+    char place[160];
+    std::snprintf(place, sizeof place, "frame %lld (scene %d at %.3f s, song position %d/%d)",
+                  static_cast<long long>(f.number), f.scene, static_cast<double>(f.atUs) / 1e6, f.order, f.row);
+    first_ = place;
+    fs::create_directories(kMismatchDir);
+    picture_ = kMismatchDir / (name_ + "-frame-" + std::to_string(f.number) + ".png");
+    capture::PngEncoder().Write(picture_.string(), f.pixels, f.overlay);
+  }
+  void Sound(const capture::SoundEvent& s) override { sound_.Update(s.bytes, s.size); }
+
+  // Empty when the run showed and played what the file holds.
+  std::string Verdict() {
+    if (expected_.empty()) return path_.string() + " is missing: scripts/golden makes it";
+    const int64_t expectedFrames = static_cast<int64_t>(expected_.size()) - 1;  // and the sound line
+    std::string verdict;
+    if (differing_ > 0 || frames_ != expectedFrames)
+      verdict = std::to_string(differing_) + " of " + std::to_string(frames_) + " frames differ from " +
+                path_.string() + " (" + std::to_string(expectedFrames) + " there)" +
+                (first_.empty() ? "" : "; the first is " + first_ + ", written to " + picture_.string()) + ". ";
+    if (expected_.back() != "sound " + capture::Sha1::Hex(sound_.Final())) verdict += "The sound differs.";
+    return verdict;
+  }
 
  private:
-  bool pixels_;
+  inline static const fs::path kGoldenDir = VEMORA_SOURCE_DIR "/tests/golden";
+  inline static const fs::path kMismatchDir = fs::path(VEMORA_BIN_DIR).parent_path() / "golden-mismatch";
+  std::string name_;
+  fs::path path_;
+  std::vector<std::string> expected_;
+  int64_t frames_ = 0;
+  int64_t differing_ = 0;
+  std::string first_;
+  fs::path picture_;
+  capture::Sha1 sound_;
 };
 
 struct Pass {
-  explicit Pass(bool pixels = false) : witness(pixels) {}
   capture::RunResult result;
   Witness witness;
 };
 
-void RunPass(const capture::ShowSettings& settings, Pass& pass) {
+void RunPass(const capture::ShowSettings& settings, Pass& pass, capture::Recorder* check = nullptr) {
   capture::RunOptions options;
   options.settings = settings;
-  pass.result = capture::RunShow(options, {&pass.witness});
+  std::vector<capture::Recorder*> recorders{&pass.witness};
+  if (check) recorders.push_back(check);
+  pass.result = capture::RunShow(options, recorders);
 }
 
 const std::string kSong = VEMORA_SOURCE_DIR "/src/assets/song.xm";
 constexpr int kShowRate = 45454;  // what GO gives untouched
 
-TEST(WholeShow, TwoPassesAreIdenticalAndPlayTheSongAsXmrenderRendersIt) {
+TEST(WholeShow, BothDisplayFormatsMatchTheGoldenFramesAndPlayTheSongAsXmrenderRendersIt) {
   if (capturetest::kThreadSanitizer) GTEST_SKIP() << capturetest::kOnePassUnderTsan;
-  Pass first(true), second(true);
-  RunPass({}, first);
-  RunPass({}, second);
-  for (const Pass* pass : {&first, &second}) {
+  Pass full, windowed;
+  GoldenCheck fullGolden("fullscreen"), windowedGolden("windowed");
+  RunPass({}, full, &fullGolden);
+  RunPass({.windowed = true}, windowed, &windowedGolden);
+  for (const Pass* pass : {&full, &windowed}) {
     EXPECT_EQ(pass->result.exitCode, 0);
     EXPECT_TRUE(pass->result.passEnded);
     EXPECT_EQ(capture::RunFailure({}, pass->result, {}), "");
   }
-  ASSERT_GT(first.witness.frames.size(), 0u);
-  EXPECT_EQ(first.witness.frames.back().scene, 14);
-  EXPECT_TRUE(first.witness.frames == second.witness.frames);
-  EXPECT_EQ(first.witness.soundStartUs, second.witness.soundStartUs);
-  EXPECT_TRUE(first.witness.sound == second.witness.sound);
+  EXPECT_EQ(fullGolden.Verdict(), "");
+  EXPECT_EQ(windowedGolden.Verdict(), "");
+
+  // The display format changes the pixels alone; and the second run in this process, after the
+  // first, keeps to the same times, scenes, song positions and sound.
+  ASSERT_GT(full.witness.frames.size(), 0u);
+  EXPECT_EQ(full.witness.frames.back().scene, 14);
+  EXPECT_TRUE(full.witness.frames == windowed.witness.frames);
+  EXPECT_EQ(full.witness.soundStartUs, windowed.witness.soundStartUs);
+  EXPECT_TRUE(full.witness.sound == windowed.witness.sound);
 
   xmrender::Options options;
   options.rate = kShowRate;
   xmrender::Render offline;
   ASSERT_FALSE(xmrender::RenderFile(kSong.c_str(), options, offline));
-  const std::vector<uint8_t>& played = first.witness.sound;
+  const std::vector<uint8_t>& played = full.witness.sound;
   ASSERT_GT(played.size(), size_t{kShowRate} * 4 * 60);
   // The song ends during the credits and plays on from its restart position: what played first
   // is the whole render.
@@ -182,22 +241,51 @@ TEST(ShowRun, DialogAnswersGiveTheChosenSettingsWhateverTheRunBeforeLeft) {
   }
 }
 
-TEST(ShowRun, SoundFileStopsAtItsLimitAndTheRunGoesOn) {
-  const std::string path = (capturetest::ScratchPath("capture_limit") += ".wav").string();
-  capture::SoundFile wav(path, 1002);
+TEST(ShowRun, FullWavEndsTheRunAsAFailureAndEveryOutputIsWholeToThere) {
+  const fs::path dir = capturetest::ScratchPath("capture_full");
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  constexpr uint32_t kOneSecond = kShowRate * 4;
+  capture::SoundFile wav((dir / "show.wav").string(), capture::SoundFile::Kind::Wav, kOneSecond);
+  capture::LogFile log((dir / "show.log").string());
+  capture::VideoFile video((dir / "show.mp4").string(), {});
   Witness witness;
   capture::RunOptions options;
-  options.limitMs = 6000;
-  const capture::RunResult result = capture::RunShow(options, {&wav, &witness});
-  EXPECT_EQ(capture::RunFailure(options, result, {&wav, &witness}), "");
-  EXPECT_GE(result.endUs, 6000000u);  // the run went on to its end
-  EXPECT_LT(result.endUs, 7000000u);
-  EXPECT_GT(witness.sound.size(), 1002u);
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), {}};
-  ASSERT_EQ(file.size(), 44u + 1000);
-  EXPECT_EQ(std::memcmp(file.data() + 44, witness.sound.data(), 1000), 0);
-  std::remove(path.c_str());
+  options.limitMs = 20000;
+  const std::vector<capture::Recorder*> recorders{&wav, &log, &video, &witness};
+  const capture::RunResult result = capture::RunShow(options, recorders);
+  EXPECT_EQ(capture::RunFailure(options, result, recorders),
+            (dir / "show.wav").string() + ": full at 181816 bytes of sound, the most a WAV file can hold; the run ends there");
+
+  // It ended at the first frame after the sound filled the file, one frame period after it.
+  ASSERT_FALSE(witness.frames.empty());
+  const uint64_t fullUs = witness.soundStartUs + 1000000;
+  EXPECT_GE(witness.frames.back().atUs, fullUs);
+  EXPECT_LT(witness.frames.back().atUs, fullUs + 100000);
+  EXPECT_EQ(result.endUs, witness.frames.back().atUs + capture::kTickUs);
+  EXPECT_EQ(result.frames, static_cast<int64_t>(witness.frames.size()));
+
+  const std::vector<uint8_t> file = capturetest::ReadFile(dir / "show.wav");
+  ASSERT_EQ(file.size(), 44u + kOneSecond);
+  EXPECT_EQ(capturetest::Le32(file, 4), file.size() - 8);
+  EXPECT_EQ(capturetest::Le32(file, 40), kOneSecond);
+  EXPECT_EQ(std::memcmp(file.data() + 44, witness.sound.data(), kOneSecond), 0);
+
+  const std::vector<uint8_t> text = capturetest::ReadFile(dir / "show.log");
+  ASSERT_FALSE(text.empty());
+  EXPECT_EQ(text.back(), '\n');
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), result.frames);
+
+  // The video runs to the same end with its sound, which no WAV limit cuts.
+  const tooltest::ToolRun probe = tooltest::RunCommand(
+      "ffprobe -v error -show_entries stream=codec_name,duration -of csv=p=0 " + tooltest::Quote(dir / "show.mp4"));
+  ASSERT_EQ(probe.exitCode, 0);
+  const double seconds = static_cast<double>((result.endUs * 60 + 999999) / 1000000) / 60;
+  double videoSeconds = 0, soundSeconds = 0;
+  ASSERT_EQ(std::sscanf(probe.output.c_str(), "h264,%lf\naac,%lf\n", &videoSeconds, &soundSeconds), 2) << probe.output;
+  EXPECT_NEAR(videoSeconds, seconds, 1e-6);
+  EXPECT_NEAR(soundSeconds, seconds, 0.001);  // the container gives the sound's length in ms
+  fs::remove_all(dir);
 }
 
 TEST(ShowRun, FailingProgramIsReportedWithItsMessage) {

@@ -34,7 +34,14 @@ void FrameFiles::Frame(const FrameEvent& frame) {
                 kind_ == Kind::Png ? "png" : "raw");
   const std::string path = dir_ + name;
   const bool failed = kind_ == Kind::Png ? png_.Write(path, frame.pixels, frame.overlay) : WriteRaw(path, frame.pixels);
-  if (failed) Fail(path + ": cannot write");
+  if (failed)
+    Fail(path + ": cannot write");
+  else
+    ++written_;
+}
+
+std::string FrameFiles::Summary() const {
+  return dir_ + ": " + std::to_string(written_) + " frames written";
 }
 
 }  // namespace capture

@@ -1,4 +1,4 @@
-// Presented frames as numbered files: PNG pictures, or raw 16-bit pixels as presented.
+// Presented frames as numbered files: PNG pictures (framed), or raw 16-bit pixels as presented.
 #pragma once
 #include <cstdint>
 #include <limits>
@@ -20,18 +20,20 @@ struct FrameSelection {
 class FrameFiles final : public Recorder {
  public:
   enum class Kind { Png, Raw };
-  FrameFiles(Kind kind, std::string dir, FrameSelection selection)
-      : kind_(kind), dir_(std::move(dir)), selection_(selection) {}
+  FrameFiles(Kind kind, std::string dir, FrameSelection selection, const Framing& framing = {})
+      : kind_(kind), dir_(std::move(dir)), selection_(selection), png_(framing) {}
 
   bool NeedsPixels() const override { return true; }
   void Begin() override;
   void Frame(const FrameEvent& frame) override;
+  std::string Summary() const override;
 
  private:
   Kind kind_;
   std::string dir_;
   FrameSelection selection_;
   PngEncoder png_;
+  int64_t written_ = 0;
 };
 
 }  // namespace capture

@@ -2,36 +2,12 @@
 
 #include <zlib.h>
 
-#include <array>
 #include <cstdio>
 #include <cstring>
-
-#include "testing.h"
 
 namespace capture {
 
 namespace {
-
-constexpr int kWidth = 640, kHeight = 480;
-constexpr size_t kRowBytes = 1 + kWidth * 3;
-
-// RGB bytes of every 16-bit pixel, the same colours as the platform's pictures.
-struct ColourTable {
-  std::array<uint8_t, 65536 * 3> rgb;
-  explicit ColourTable(bool overlay) {
-    for (uint32_t p = 0; p < 65536; ++p) {
-      const uint32_t c = vemora::testing::PresentedColour(static_cast<uint16_t>(p), overlay);
-      rgb[3 * p] = static_cast<uint8_t>(c >> 16);
-      rgb[3 * p + 1] = static_cast<uint8_t>(c >> 8);
-      rgb[3 * p + 2] = static_cast<uint8_t>(c);
-    }
-  }
-};
-
-const ColourTable& TableFor(bool overlay) {
-  static const ColourTable full(false), windowed(true);
-  return overlay ? windowed : full;
-}
 
 void Put32(uint8_t* at, uint32_t v) {
   at[0] = static_cast<uint8_t>(v >> 24);
@@ -55,13 +31,11 @@ bool WriteChunk(std::FILE* file, const char* type, const uint8_t* data, size_t s
 }  // namespace
 
 bool PngEncoder::Write(const std::string& path, const uint16_t* pixels, bool overlay) {
-  const ColourTable& table = TableFor(overlay);
-  rows_.resize(kRowBytes * kHeight);
-  for (int y = 0; y < kHeight; ++y) {
-    uint8_t* row = rows_.data() + y * kRowBytes;
-    row[0] = 0;  // no filter, and the fastest packing below: speed over size
-    for (int x = 0; x < kWidth; ++x) std::memcpy(row + 1 + 3 * x, &table.rgb[3 * pixels[y * kWidth + x]], 3);
-  }
+  const Framing& framing = painter_.framing();
+  // Each row: a filter byte (0, none: speed over size, as the packing below) and RGB.
+  const size_t rowBytes = 1 + static_cast<size_t>(framing.width) * 3;
+  rows_.assign(rowBytes * framing.height, 0);
+  painter_.ToRgb(pixels, overlay, rows_.data() + 1, rowBytes);
   uLongf packed = compressBound(static_cast<uLong>(rows_.size()));
   compressed_.resize(packed);
   if (compress2(compressed_.data(), &packed, rows_.data(), static_cast<uLong>(rows_.size()), Z_BEST_SPEED) != Z_OK)
@@ -70,8 +44,8 @@ bool PngEncoder::Write(const std::string& path, const uint16_t* pixels, bool ove
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return true;
   uint8_t header[13];
-  Put32(header, kWidth);
-  Put32(header + 4, kHeight);
+  Put32(header, static_cast<uint32_t>(framing.width));
+  Put32(header + 4, static_cast<uint32_t>(framing.height));
   header[8] = 8;   // bits per channel
   header[9] = 2;   // RGB
   header[10] = header[11] = header[12] = 0;

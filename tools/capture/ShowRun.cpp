@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "app/Config.h"
 #include "app/Myform.h"
 #include "audio/Out_base.h"
@@ -32,9 +34,10 @@ void HeardPosition(FrameEvent& frame) {
 class Session {
  public:
   Session(const RunOptions& options, const std::vector<Recorder*>& recorders)
-      : onePass_(options.limitMs == 0), recorders_(recorders) {}
+      : options_(options), recorders_(recorders) {}
 
   void Presented(const vt::PresentedRaw& raw) {
+    if (stopPosted_) return;  // the outputs end at the frame the stop was decided
     FrameEvent frame;
     frame.number = ++frames_;
     frame.atUs = raw.atUs;
@@ -44,11 +47,13 @@ class Session {
     HeardPosition(frame);
     for (Recorder* recorder : recorders_) recorder->Frame(frame);
     // The credits' last frame: the next iteration would start the second pass.
-    if (onePass_ && currentScene == kCreditsScene && sceneDone) passEnded_ = true;
+    if (options_.limitMs == 0 && currentScene == kCreditsScene && sceneDone) passEnded_ = true;
     if (!FirstFailure(recorders_).empty()) stopped_ = true;
-    if ((passEnded_ || stopped_) && !quitPosted_) {
+    if (options_.interruption) interruptedBy_ = options_.interruption();
+    if (passEnded_ || stopped_ || interruptedBy_ != 0) {
       PostMessageA(mainWindow, WM_KEYDOWN, VK_ESCAPE, 0);
-      quitPosted_ = true;
+      stopPosted_ = true;
+      stopUs_ = raw.atUs + kTickUs;
     }
   }
 
@@ -57,17 +62,24 @@ class Session {
     for (Recorder* recorder : recorders_) recorder->Sound(sound);
   }
 
-  int64_t frames() const { return frames_; }
-  bool passEnded() const { return passEnded_; }
-  bool stopped() const { return stopped_; }
+  void Report(RunResult& result) const {
+    result.frames = frames_;
+    result.passEnded = passEnded_;
+    result.stopped = stopped_;
+    result.interruptedBy = interruptedBy_;
+    result.endUs = stopPosted_ ? stopUs_ : vt::VirtualTimeUs();
+    if (options_.limitMs != 0) result.endUs = std::min(result.endUs, options_.limitMs * 1000);
+  }
 
  private:
-  bool onePass_;
+  const RunOptions& options_;
   const std::vector<Recorder*>& recorders_;
   int64_t frames_ = 0;
   bool passEnded_ = false;
   bool stopped_ = false;
-  bool quitPosted_ = false;
+  int interruptedBy_ = 0;
+  bool stopPosted_ = false;
+  uint64_t stopUs_ = 0;
 };
 
 RunResult RunProgram(const RunOptions& options, const std::vector<Recorder*>& recorders) {
@@ -87,13 +99,11 @@ RunResult RunProgram(const RunOptions& options, const std::vector<Recorder*>& re
   vt::OnPlayedAudio([&session](const vt::PlayedChunk& chunk) { session.Played(chunk); });
 
   RunResult result;
+  result.started = true;
   result.exitCode = WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<LPSTR>(""), SW_SHOWDEFAULT);
-  result.endUs = vt::VirtualTimeUs();
   const std::vector<vt::MessageBoxRecord> boxes = vt::MessageBoxes();
   if (result.exitCode != 0 && !boxes.empty()) result.failure = boxes.back().text;
-  result.frames = session.frames();
-  result.passEnded = session.passEnded();
-  result.stopped = session.stopped();
+  session.Report(result);
   vt::ResetHost();
   return result;
 }
@@ -126,13 +136,13 @@ std::vector<vt::DialogStep> DialogAnswers(const ShowSettings& settings, int wave
 }
 
 RunResult RunShow(const RunOptions& options, const std::vector<Recorder*>& recorders) {
+  size_t begun = 0;
+  while (begun < recorders.size() && FirstFailure(recorders).empty()) recorders[begun++]->Begin();
+  const bool ready = FirstFailure(recorders).empty();
   RunResult result;
-  for (Recorder* recorder : recorders) recorder->Begin();
-  if (FirstFailure(recorders).empty()) result = RunProgram(options, recorders);
+  if (ready) result = RunProgram(options, recorders);
   result.stopped = result.stopped || !FirstFailure(recorders).empty();
-  const bool completed =
-      !result.stopped && result.exitCode == 0 && (options.limitMs != 0 || result.passEnded);
-  for (Recorder* recorder : recorders) recorder->Finish(result.endUs, completed);
+  for (size_t i = 0; i < begun; ++i) recorders[i]->Finish(result.endUs, ready);
   return result;
 }
 
@@ -142,7 +152,7 @@ std::string RunFailure(const RunOptions& options, const RunResult& result, const
   if (result.exitCode != 0)
     return "the program failed (exit code " + std::to_string(result.exitCode) + ")" +
            (result.failure.empty() ? "" : ": " + result.failure);
-  if (options.limitMs == 0 && !result.passEnded)
+  if (options.limitMs == 0 && !result.passEnded && result.interruptedBy == 0)
     return "the show did not end its pass within " + std::to_string(kPassLimitMs / 60000) + " minutes of virtual time";
   return {};
 }

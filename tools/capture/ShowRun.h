@@ -44,6 +44,9 @@ struct SoundEvent {
   size_t size = 0;
 };
 
+// The show's frame timer period: one presented frame per period when the show keeps up.
+constexpr uint64_t kTickUs = 15000;
+
 // One output of a run. Frame runs on the presenting (main) thread, Sound on the sound device's.
 class Recorder {
  public:
@@ -53,9 +56,12 @@ class Recorder {
   virtual void Begin() {}
   virtual void Frame(const FrameEvent& frame) {}
   virtual void Sound(const SoundEvent& sound) {}
-  // Always called last, also when the run did not start. `completed`: the show ran to its end
-  // (at virtual time endUs) and every recorder kept up; otherwise just close what is open.
-  virtual void Finish(uint64_t endUs, bool completed) {}
+  // Called last on every recorder whose Begin was called. `ran`: the show ran, to its end or cut
+  // short; every output is finished so that it is whole up to virtual time `endUs`. Otherwise it
+  // never started, and what Begin made is removed.
+  virtual void Finish(uint64_t endUs, bool ran) {}
+  // A line for the summary at the end of the run; empty for none.
+  virtual std::string Summary() const { return {}; }
 
   bool failed() const { return failed_.load(std::memory_order_acquire); }
   const std::string& failure() const { return failure_; }
@@ -75,6 +81,8 @@ struct RunOptions {
   uint64_t limitMs = 0;  // stop after this much virtual time; 0: one whole pass of the show
   // Called once the headless host is up, before the program starts (tests inject faults here).
   std::function<void()> prepare;
+  // Asked at every presented frame: a signal number stops the run there, as an interruption.
+  std::function<int()> interruption;
 };
 
 // How long a pass may take before the run counts as stuck.
@@ -83,14 +91,19 @@ constexpr uint64_t kPassLimitMs = 60 * 60 * 1000;
 struct RunResult {
   int exitCode = 0;      // the program's
   std::string failure;   // the program's error message, when it showed one
+  bool started = false;  // every recorder began, and the program ran
   bool passEnded = false;
   bool stopped = false;  // a recorder failed: the run was cut short or never started
+  int interruptedBy = 0; // the signal that cut the run short
+  // Where the recording ends: the time asked for, one frame period after the frame the run
+  // stopped at, or when the program ended by itself.
   uint64_t endUs = 0;
-  int64_t frames = 0;
+  int64_t frames = 0;    // presented and recorded
 };
 
 // Runs the show once in this process (the calling thread becomes its main thread), then
-// finishes every recorder. A recorder that fails in Begin prevents the run.
+// finishes the recorders. Recorders begin in order; one that fails there prevents the run and
+// leaves the rest unstarted.
 RunResult RunShow(const RunOptions& options, const std::vector<Recorder*>& recorders);
 
 // The first failure among the recorders, empty when none failed.

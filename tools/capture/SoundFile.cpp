@@ -1,17 +1,21 @@
 #include "SoundFile.h"
 
-#include <cstdio>
-
 #include "app/Settings.h"
 
 namespace capture {
 
+SoundFile::~SoundFile() {
+  if (pcm_) std::fclose(pcm_);
+}
+
 void SoundFile::Begin() {
-  if (wav_.Open(path_)) Fail(path_ + ": cannot write");
+  const bool failed = kind_ == Kind::Wav ? wav_.Open(path_) : (pcm_ = std::fopen(path_.c_str(), "wb")) == nullptr;
+  if (failed) Fail(path_ + ": cannot write");
+  created_ = !failed;
 }
 
 void SoundFile::Sound(const SoundEvent& sound) {
-  if (wav_.full() || failed()) return;
+  if (failed()) return;
   if (sound.channels != 2 || sound.bits != 16 || (rate_ != 0 && sound.rate != rate_)) {
     Fail(path_ + ": the device played a format other than 16-bit stereo at one rate");
     return;
@@ -20,16 +24,36 @@ void SoundFile::Sound(const SoundEvent& sound) {
     rate_ = sound.rate;
     startUs_ = sound.atUs;
   }
-  wav_.Append(sound.bytes, sound.size);
-  if (wav_.failed()) Fail(path_ + ": cannot write");
-  if (wav_.full())
-    std::fprintf(stderr, "capture: %s: stopped at %u bytes of sound, the most a WAV file can hold\n", path_.c_str(),
-                 wav_.dataBytes());
+  Append(sound);
 }
 
-void SoundFile::Finish(uint64_t, bool) {
-  // Nothing played: the header still names the rate the dialog chose.
-  if (wav_.Close(rate_ != 0 ? rate_ : mixRate)) Fail(path_ + ": cannot write");
+void SoundFile::Append(const SoundEvent& sound) {
+  if (kind_ == Kind::Pcm) {
+    if (std::fwrite(sound.bytes, 1, sound.size, pcm_) != sound.size) Fail(path_ + ": cannot write");
+    return;
+  }
+  wav_.Append(sound.bytes, sound.size);
+  if (wav_.failed())
+    Fail(path_ + ": cannot write");
+  else if (wav_.full())
+    // A recording that cannot hold the run is no recording of it: the run ends here.
+    Fail(path_ + ": full at " + std::to_string(wav_.dataBytes()) +
+         " bytes of sound, the most a WAV file can hold; the run ends there");
+}
+
+void SoundFile::Finish(uint64_t, bool ran) {
+  bool failed;
+  if (kind_ == Kind::Wav) {
+    // Nothing played: the header still names the rate the dialog chose.
+    failed = wav_.Close(rate_ != 0 ? rate_ : mixRate);
+  } else {
+    failed = pcm_ && std::fclose(pcm_) != 0;
+    pcm_ = nullptr;
+  }
+  if (!ran && created_)
+    std::remove(path_.c_str());
+  else if (failed && !this->failed())
+    Fail(path_ + ": cannot write");
 }
 
 }  // namespace capture
