@@ -23,6 +23,7 @@ constexpr const char* kUsage =
     "usage: capture [--seconds S] [--png DIR] [--raw DIR] [--every N] [--from N] [--to M]\n"
     "               [--wav FILE] [--video FILE] [--fps F] [--log FILE]\n"
     "               [--rate HZ] [--plain] [--dsound] [--windowed] [--loop | --no-loop] [--quiet]\n"
+    "       capture --help | --version\n"
     "Runs the show on the headless host in virtual time and records it. Without --seconds it runs\n"
     "one whole pass (until the end credits have run once, with loop on). The Settings dialog is\n"
     "answered as GO would, with these choices: --rate (1 to 1000000 Hz), --plain (no\n"
@@ -119,6 +120,8 @@ std::optional<CommandLine> Parse(int argc, char** argv, std::string& problem) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return std::fputs(kUsage, stdout) < 0;
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return std::printf("capture %s\n", VEMORA_VERSION) < 0;
   std::string problem;
   const std::optional<CommandLine> line = Parse(argc, argv, problem);
   if (!line) return Usage(problem);
