@@ -3,7 +3,8 @@
 # programs run from /usr/bin (the show under Xvfb until Escape); its manual pages, desktop entry
 # and AppStream metadata checked as installed; then removed, leaving nothing of it behind.
 # Installs and removes the package, so it needs root, and refuses to run where it is installed.
-# usage: tests/release/package.sh DEB LINUX_BUILD_DIR   (the build's xmrender is the reference)
+# usage: tests/release/package.sh DEB LINUX_BUILD_DIR   (the build's xmrender and capture are
+# the references)
 set -uo pipefail
 [ $# -eq 2 ] || { echo "usage: $0 DEB LINUX_BUILD_DIR" >&2; exit 2; }
 deb=$(realpath "$1")
@@ -59,14 +60,18 @@ if cmp -s "$work/installed.wav" "$work/built.wav"; then
 else
   fail "the installed xmrender renders the song differently from the build's"
 fi
-if /usr/bin/capture --seconds 3 --png "$work/frames" --quiet; then
+# The first frame is presented after 5.3 s (the window's dissolve and the pause come first), so a
+# 3 s run would write none: 7 s give 114 frames, which must be the build's, byte for byte.
+if /usr/bin/capture --seconds 7 --png "$work/frames" --quiet &&
+  "$(dirname "$reference_xmrender")/capture" --seconds 7 --png "$work/reference" --quiet; then
   frames=$(find "$work/frames" -name 'frame-*.png' | wc -l)
-  first=$(file -b "$(find "$work/frames" -name 'frame-*.png' | sort | head -n1)")
-  note "capture: $frames frames in 3 s; the first is $first"
-  [ "$frames" -ge 100 ] || fail "capture wrote $frames frames in 3 s"
+  first=$(file -b "$work/frames/frame-000001.png")
+  note "capture: $frames frames in 7 s; the first is $first"
+  [ "$frames" -ge 100 ] || fail "capture wrote $frames frames in 7 s"
   [[ $first == "PNG image data, 640 x 480"* ]] || fail "capture's first frame is $first"
+  diff -rq "$work/frames" "$work/reference" >/dev/null || fail "the installed capture's frames are not the build's"
 else
-  fail "capture --seconds 3 --png failed"
+  fail "capture --seconds 7 --png failed"
 fi
 
 echo "=== The show from /usr/bin under Xvfb"
