@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
   }
   const manpage::PageInfo info{argv[1], argv[2], argv[3], argv[4], argv[5]};
   std::ifstream in(argv[6], std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "makeman: cannot read %s\n", argv[6]);
+    return 1;
+  }
   const std::string help(std::istreambuf_iterator<char>(in), {});
   std::string roff;
   if (manpage::FromHelp(info, help, roff)) {
