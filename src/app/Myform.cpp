@@ -324,6 +324,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
   std::string optionsError;
   switch (ParseCommandLine(commandLine, options, optionsError)) {
     case OptionsOutcome::Help: ShowUsage(std::string()); return 0;
+    case OptionsOutcome::Version: ShowVersion(); return 0;
     case OptionsOutcome::Bad: ShowUsage(optionsError); return kBadOptions;
     case OptionsOutcome::Run: break;
   }

@@ -8,15 +8,26 @@ namespace {
 
 const char kUsage[] =
     "Usage: vemora [options]\n"
-    "Choices made in the Settings dialog before it opens:\n"
+    "Plays the show: a tracker song through its own mixer and hi-colour effects in time with it.\n"
+    "A small Settings dialog comes first; the options make its choices before it opens.\n"
+    "\n"
+    "Options:\n"
     "  --audio N     audio device N of the list (0 is the first)\n"
-    "  --rate HZ     mixing rate in Hz, 1 to 1000000\n"
+    "  --rate HZ     mixing rate in Hz, 1 to 1000000; the sound devices play 100 to 200000,\n"
+    "                any other rate ends the show with \"audio failed\"\n"
     "  --plain       no interpolation\n"
     "  --video N     video device N of the list (0 is the first)\n"
     "  --windowed    Windowed (overlay) instead of full screen\n"
     "  --loop        loop the show after its end credits\n"
     "  --go          start at once with these choices, without the dialog\n"
-    "  --help        show this text\n";
+    "  --help        show this text\n"
+    "  --version     show the version\n"
+    "\n"
+    "Keys during the show:\n"
+    "  Escape        quit, as closing the window does\n"
+    "  Ctrl          the frame rate in the top-left corner, while held\n"
+    "  P, Pause, Scroll Lock\n"
+    "                pause the pictures; the music plays on\n";
 
 constexpr long kMaxRate = 1000000;
 constexpr long kMaxDevice = 9999;
@@ -62,6 +73,16 @@ bool ApplyOption(const std::string& name, const std::string* value, LaunchOption
   if (!ReadNumber(*value, 0, kMaxDevice, number)) return Fail(error, name + ": '" + *value + "' is not a device number");
   (name == "--audio" ? options.audio : options.video) = static_cast<int>(number);
   return true;
+}
+
+// Standard output on Linux; a message box on Windows, which gives the program no console.
+void ShowText(const std::string& text) {
+#if defined(_WIN32)
+  MessageBoxA(nullptr, text.c_str(), "Vemora", MB_OK | MB_ICONINFORMATION);
+#else
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+#endif
 }
 
 }  // namespace
@@ -118,6 +139,7 @@ OptionsOutcome ParseCommandLine(const char* commandLine, LaunchOptions& options,
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument == "--help" || argument == "-h") return OptionsOutcome::Help;
+    if (argument == "--version") return OptionsOutcome::Version;
     if (argument.rfind("--", 0) != 0) {
       error = "unexpected argument '" + argument + "'";
       return OptionsOutcome::Bad;
@@ -133,15 +155,12 @@ OptionsOutcome ParseCommandLine(const char* commandLine, LaunchOptions& options,
 }
 
 void ShowUsage(const std::string& error) {
+  if (error.empty()) return ShowText(kUsage);
 #if defined(_WIN32)
-  const std::string text = error.empty() ? std::string(kUsage) : error + "\n\n" + kUsage;
-  MessageBoxA(nullptr, text.c_str(), "Vemora", MB_OK | (error.empty() ? MB_ICONINFORMATION : MB_ICONERROR));
+  MessageBoxA(nullptr, (error + "\n\n" + kUsage).c_str(), "Vemora", MB_OK | MB_ICONERROR);
 #else
-  if (error.empty()) {
-    std::fputs(kUsage, stdout);
-    std::fflush(stdout);
-    return;
-  }
   std::fprintf(stderr, "vemora: %s\n%s", error.c_str(), kUsage);
 #endif
 }
+
+void ShowVersion() { ShowText(std::string("vemora ") + VEMORA_VERSION + "\n"); }

@@ -16,7 +16,7 @@ struct LaunchOptions {
   bool Any() const;
 };
 
-enum class OptionsOutcome { Run, Help, Bad };
+enum class OptionsOutcome { Run, Help, Version, Bad };
 
 // WinMain's command line, split as the Windows C runtime splits it.
 std::vector<std::string> SplitCommandLine(const char* commandLine);
@@ -25,3 +25,5 @@ OptionsOutcome ParseCommandLine(const char* commandLine, LaunchOptions& options,
 // The usage, after `error` when there is one: on the terminal, or in a message box on Windows,
 // where the program has no console.
 void ShowUsage(const std::string& error);
+// "vemora VERSION", where the usage would go.
+void ShowVersion();

@@ -169,6 +169,32 @@ TEST_F(SettingsDialog, ANegativeRateReachesTheAudioStartAndEndsWithAudioFailed) 
   EXPECT_FALSE(vt::MainWindow().exists);
 }
 
+// The range that --help and the README give: the devices play 100 to 200000 Hz, and any other
+// rate, which the option accepts, ends with "audio failed".
+class PlayableRate : public SettingsDialog, public ::testing::WithParamInterface<RateCase> {};
+
+TEST_P(PlayableRate, PlaysOnlyWithinTheDevicesRange) {
+  const std::string line = std::string("--go --rate ") + GetParam().typed;
+  const bool plays = GetParam().rate != 0;
+  EXPECT_EQ(Run(line.c_str()), plays ? 0 : -1);
+  const std::vector<vt::PlayedAudio> streams = vt::PlayedAudioStreams();
+  const std::vector<vt::MessageBoxRecord> boxes = vt::MessageBoxes();
+  if (plays) {
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].rate, GetParam().rate);
+    EXPECT_TRUE(boxes.empty());
+  } else {
+    EXPECT_TRUE(streams.empty());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "audio failed");
+  }
+}
+
+// A rate of 0 marks one that must not play.
+INSTANTIATE_TEST_SUITE_P(Settings, PlayableRate,
+                         ::testing::Values(RateCase{"100", 100}, RateCase{"200000", 200000}, RateCase{"99", 0},
+                                           RateCase{"200001", 0}, RateCase{"1", 0}, RateCase{"1000000", 0}));
+
 TEST_F(SettingsDialog, ChoicesMadeWithTheKeyboardAlone) {
   // The first tab stop, 102, has the focus once the dialog shows; Tab goes on to 103, 105, 107,
   // 110, 108, 109, 111 (the hidden 104 is skipped). Escape is Cancel, which this dialog ignores;
@@ -260,7 +286,8 @@ TEST_F(SettingsDialog, HelpPrintsTheOptionsAndBadOptionsEndWithTwo) {
   EXPECT_EQ(Run("--help"), 0);
   const std::string help = ::testing::internal::GetCapturedStdout();
   EXPECT_EQ(help.rfind("Usage: vemora [options]\n", 0), 0u) << help;
-  for (const char* option : {"--audio N", "--rate HZ", "--plain", "--video N", "--windowed", "--loop", "--go", "--help"})
+  for (const char* option :
+       {"--audio N", "--rate HZ", "--plain", "--video N", "--windowed", "--loop", "--go", "--help", "--version"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   const std::vector<std::pair<const char*, const char*>> bad = {
       {"--bogus", "unknown option --bogus"},
@@ -280,6 +307,16 @@ TEST_F(SettingsDialog, HelpPrintsTheOptionsAndBadOptionsEndWithTwo) {
   }
   EXPECT_TRUE(vt::Dialogs().empty()) << "no dialog opens for help or a bad option";
   EXPECT_FALSE(vt::MainWindow().exists);
+}
+
+TEST_F(SettingsDialog, VersionPrintsTheReleaseBeforeAnythingElse) {
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(Run("--version --bogus"), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "vemora " VEMORA_VERSION "\n");
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(Run("--bogus --version"), 2);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("vemora: unknown option --bogus\n", 0), 0u);
+  EXPECT_TRUE(vt::Dialogs().empty());
 }
 
 TEST(CommandLine, SplitsAsTheWindowsRuntimeDoes) {
@@ -308,6 +345,8 @@ TEST(CommandLine, TheLinuxProgramPassesItsArgumentsWhole) {
   std::string output;
   EXPECT_EQ(run("--help", output), 0);
   EXPECT_EQ(output.rfind("Usage: vemora [options]", 0), 0u) << output;
+  EXPECT_EQ(run("--version", output), 0);
+  EXPECT_EQ(output, "vemora " VEMORA_VERSION "\n");
   EXPECT_EQ(run(R"(--rate 'a "b\' --go)", output), 2);
   EXPECT_EQ(output.rfind(R"(vemora: --rate: 'a "b\' is not a mixing rate)", 0), 0u) << output;
   EXPECT_EQ(run("--rate ''", output), 2);

@@ -137,6 +137,15 @@ TEST_F(CaptureTool, TwoRunsWriteByteIdenticalFramesSoundAndLog) {
   EXPECT_GT(files, 40u);
 }
 
+TEST_F(CaptureTool, HelpAndVersionGoToStandardOutputWithZero) {
+  const ToolRun help = RunCommand(std::string(VEMORA_BIN_DIR) + "/capture --help 2>/dev/null");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.output.rfind("usage: capture [--seconds S]", 0), 0u) << help.output;
+  const ToolRun version = RunCommand(std::string(VEMORA_BIN_DIR) + "/capture --version 2>/dev/null");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.output, "capture " VEMORA_VERSION "\n");
+}
+
 TEST_F(CaptureTool, BadOptionsPrintTheUsageAndExitTwo) {
   for (const char* options :
        {"--bogus", "--every 0", "--every", "--fps 0", "--fps 12x", "--fps 1/0", "--fps 0/5", "--fps 1001/1",

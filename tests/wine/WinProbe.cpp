@@ -8,6 +8,8 @@
 //   winprobe devices KIND            prints the devices the system enumerates, one a line: the
 //                                    waveOut product names or the DirectSound or DirectDraw
 //                                    descriptions (KIND waveout, directsound or directdraw)
+//   winprobe version FILE            prints the version resource's strings that a file's
+//                                    properties show, NAME=VALUE a line, and its numeric version
 // Exit code 0 on success, 1 when a window or control is missing or does not answer, 2 on usage.
 #include <windows.h>
 #include <ddraw.h>
@@ -17,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
@@ -115,7 +118,7 @@ int Client(const char* title) {
 
 int Usage() {
   std::fprintf(stderr, "usage: winprobe wait TITLE SECONDS | items|text|click TITLE ID | select TITLE ID INDEX |"
-                       " client TITLE | devices waveout|directsound|directdraw\n");
+                       " client TITLE | devices waveout|directsound|directdraw | version FILE\n");
   return 2;
 }
 
@@ -142,9 +145,32 @@ int Devices(const char* kind) {
   return 0;
 }
 
+// Read through the same calls as the file's properties dialog: the US English strings.
+int Version(const char* file) {
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+  std::vector<char> info(size);
+  if (size == 0 || !GetFileVersionInfoA(file, 0, size, info.data())) return 1;
+  for (const char* name : {"ProductName", "FileDescription", "FileVersion", "ProductVersion", "LegalCopyright",
+                           "CompanyName", "OriginalFilename"}) {
+    char* value = nullptr;
+    UINT length = 0;
+    const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+    if (VerQueryValueA(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) && length > 0)
+      std::printf("%s=%s\n", name, value);
+  }
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || length < sizeof *fixed) return 1;
+  std::printf("fixed=%lu.%lu.%lu.%lu\n", fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
+              fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && !std::strcmp(argv[1], "version")) return Version(argv[2]);
   if (argc == 3 && !std::strcmp(argv[1], "devices")) return Devices(argv[2]);
   if (argc == 3 && !std::strcmp(argv[1], "client")) return Client(argv[2]);
   if (argc == 5 && !std::strcmp(argv[1], "select")) return Select(argv[2], argv[3], argv[4]);

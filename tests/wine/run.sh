@@ -2,23 +2,32 @@
 # The Windows program end to end under Wine: the Settings dialog and its lists; the show in full
 # screen on waveOut and through the windowed overlay on DirectSound, its pictures and its sound;
 # Escape and the exit codes; then xmrender.exe against the Linux xmrender, byte for byte.
+# Given the release zip, the programs are the ones unpacked from it, with their version resources.
 # Everything runs in a private Wine prefix, home and X display under the build folder, with a null
 # ALSA device; every step has a time-out.
-# usage: tests/wine/run.sh WIN64_BUILD_DIR LINUX_XMRENDER
+# usage: tests/wine/run.sh WIN64_BUILD_DIR LINUX_XMRENDER [WIN64_ZIP]
 set -uo pipefail
-[ $# -eq 2 ] || { echo "usage: $0 WIN64_BUILD_DIR LINUX_XMRENDER" >&2; exit 2; }
+[ $# -eq 2 ] || [ $# -eq 3 ] || { echo "usage: $0 WIN64_BUILD_DIR LINUX_XMRENDER [WIN64_ZIP]" >&2; exit 2; }
 bin=$(realpath "$1")/bin
 xmrender_linux=$(realpath "$2")
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 corpus=$(cd "$source_dir/.." && pwd)/shared/testdata/xm
-for program in "$bin/vemora.exe" "$bin/winprobe.exe" "$bin/xmrender.exe" "$xmrender_linux"; do
-  [ -x "$program" ] || { echo "FAIL: $program is not built" >&2; exit 1; }
-done
 work=$(realpath "$1")/wine
 prefix=$work/prefix
 shots=$work/shots
 mkdir -p "$work/home" "$shots" "$work/logs"
 rm -f "$shots"/*.png "$work"/logs/*
+# The programs under test: the build's, or the zip's in a folder of their own.
+programs=$bin
+if [ $# -eq 3 ]; then
+  rm -rf "$work/unzipped"
+  unzip -q "$3" -d "$work/unzipped" || { echo "FAIL: $3 does not unpack" >&2; exit 1; }
+  programs=$(dirname "$(find "$work/unzipped" -name vemora.exe | head -n1)")
+fi
+for program in "$programs/vemora.exe" "$bin/winprobe.exe" "$programs/xmrender.exe"; do
+  [ -f "$program" ] || { echo "FAIL: $program is not there" >&2; exit 1; }
+done
+[ -x "$xmrender_linux" ] || { echo "FAIL: $xmrender_linux is not built" >&2; exit 1; }
 
 export WINEPREFIX=$prefix WINEARCH=win64 HOME=$work/home WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
@@ -96,7 +105,7 @@ start_show() {
   printf 'pcm.!default {\n  type file\n  slave.pcm "null"\n  file "%s"\n  format "wav"\n}\n' \
     "$work/played-$1.wav" >"$HOME/.asoundrc"
   rm -f "$work/played-$1.wav"
-  wine "$bin/vemora.exe" >"$work/logs/vemora-$1.log" 2>&1 &
+  wine "$programs/vemora.exe" >"$work/logs/vemora-$1.log" 2>&1 &
   show_pid=$!
   probe wait Settings 60 || { fail "$1: no Settings window"; return 1; }
 }
@@ -200,6 +209,20 @@ shoot_dialog() {
   fail "the Settings dialog is not drawn"
 }
 
+echo "=== Version resources"
+# What the files' properties show: the product, the version the Linux tools print, the copyright.
+version=$("$xmrender_linux" --version | cut -d' ' -f2)
+for program in vemora xmrender; do
+  properties=$(probe version "$(winepath -w "$programs/$program.exe" 2>/dev/null)")
+  note "$program.exe: $(paste -sd '|' <<<"$properties")"
+  for expected in ProductName=Vemora "FileVersion=$version" "ProductVersion=$version" "fixed=$version.0" \
+    "OriginalFilename=$program.exe"; do
+    grep -qxF "$expected" <<<"$properties" || fail "$program.exe's properties lack $expected"
+  done
+  grep -q '^LegalCopyright=Copyright (c) [0-9]\{4\} ' <<<"$properties" || fail "$program.exe's properties lack the copyright"
+  grep -q '^FileDescription=.' <<<"$properties" || fail "$program.exe's properties lack a description"
+done
+
 echo "=== Full screen"
 started=$(now_ms)
 if start_show fullscreen; then
@@ -275,7 +298,7 @@ render_both() {
   timeout 120 "$xmrender_linux" "$in" "$linux" "$@" || { fail "$name: xmrender failed"; return; }
   local linux_time=$(seconds_since "$started")
   started=$(now_ms)
-  timeout 300 wine "$bin/xmrender.exe" "Z:$in" "Z:$windows" "$@" 2>>"$work/logs/xmrender.log" ||
+  timeout 300 wine "$programs/xmrender.exe" "Z:$in" "Z:$windows" "$@" 2>>"$work/logs/xmrender.log" ||
     { fail "$name: xmrender.exe failed"; return; }
   local windows_time=$(seconds_since "$started")
   if cmp -s "$linux" "$windows"; then

@@ -77,6 +77,18 @@ TEST(Xmrender, RefusedFileAndMissingArgumentsExitWithTheirCodes) {
   fs::remove(bad);
 }
 
+TEST(Xmrender, HelpAndVersionGoToStandardOutputWithZero) {
+  const ToolRun help = tooltest::RunCommand(std::string(VEMORA_BIN_DIR) + "/xmrender --help 2>/dev/null");
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_EQ(help.output.rfind("usage: xmrender IN.xm OUT.wav", 0), 0u) << help.output;
+  for (const char* option : {"--rate HZ", "--plain", "--seconds S", "--positions", "--version"})
+    EXPECT_NE(help.output.find(option), std::string::npos) << option;
+  const ToolRun version = tooltest::RunCommand(std::string(VEMORA_BIN_DIR) + "/xmrender --version 2>/dev/null");
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.output, "xmrender " VEMORA_VERSION "\n");
+  EXPECT_EQ(Xmrender("--verbose").exitCode, 2);
+}
+
 // One order whose pattern jumps back to itself, playing a looped note all the while.
 std::vector<uint8_t> NeverEndingSong() {
   xmw::Song song;

@@ -28,6 +28,7 @@ constexpr const char* kUsage =
     "               [--wav FILE] [--video FILE] [--fps F] [--crf N] [--preset NAME] [--lossless]\n"
     "               [--scale N] [--pad WxH] [--log FILE] [--hashes FILE]\n"
     "               [--rate HZ] [--plain] [--dsound] [--windowed] [--loop | --no-loop] [--quiet]\n"
+    "       capture --help | --version\n"
     "Runs the show on the headless host in virtual time and records it. Without --seconds it runs\n"
     "one whole pass (until the end credits have run once, with loop on). The Settings dialog is\n"
     "answered as GO would, with these choices: --rate (1 to 1000000 Hz), --plain (no\n"
@@ -217,6 +218,8 @@ void PrintSummary(const capture::RunResult& result, double wallSeconds, const st
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return std::fputs(kUsage, stdout) < 0;
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) return std::printf("capture %s\n", VEMORA_VERSION) < 0;
   std::string problem;
   std::optional<CommandLine> line = Parse(argc, argv, problem);
   if (!line) return Usage(problem);

@@ -1,4 +1,4 @@
-// xmrender IN.xm OUT.wav [--rate HZ] [--plain] [--seconds S] [--positions]
+// xmrender IN.xm OUT.wav [--rate HZ] [--plain] [--seconds S] [--positions]; --help; --version
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,9 +12,28 @@ namespace {
 // A song that never ends would otherwise render until the disk is full.
 constexpr double kDefaultLimitSeconds = 20 * 60;
 
+constexpr const char* kUsage =
+    "usage: xmrender IN.xm OUT.wav [--rate HZ] [--plain] [--seconds S] [--positions]\n"
+    "       xmrender --help | --version\n"
+    "Renders an XM module into a WAV file (16-bit stereo) through the show's own loader, replay\n"
+    "engine and mixer, as fast as the processor allows. The file is written as the song renders.\n"
+    "\n"
+    "Options:\n"
+    "  --rate HZ      mixing rate in Hz, 1000 to 384000 (44100 by default)\n"
+    "  --plain        no interpolation\n"
+    "  --seconds S    stop after S seconds of sound; without it a song that has not ended after\n"
+    "                 20 minutes stops there with a notice\n"
+    "  --positions    print FRAME ORDER ROW on standard output for every row started\n"
+    "  --help         show this text\n"
+    "  --version      show the version\n"
+    "\n"
+    "Exit status:\n"
+    "  0              the WAV file was written\n"
+    "  1              the module was refused or the WAV file could not be written\n"
+    "  2              bad options\n";
+
 int Usage() {
-  std::fprintf(stderr,
-               "usage: xmrender IN.xm OUT.wav [--rate HZ] [--plain] [--seconds S] [--positions]\n");
+  std::fputs(kUsage, stderr);
   return 2;
 }
 
@@ -44,6 +63,14 @@ int main(int argc, char** argv) {
   bool limitGiven = false;
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
+    if (std::strcmp(a, "--help") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(a, "--version") == 0) {
+      std::printf("xmrender %s\n", VEMORA_VERSION);
+      return 0;
+    }
     if (std::strcmp(a, "--plain") == 0) {
       options.plain = true;
     } else if (std::strcmp(a, "--positions") == 0) {
