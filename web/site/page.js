@@ -340,7 +340,7 @@
   globalThis.vemoraPage = {
     openSound, closeSound, showMessage, showView,
     // For tests and the curious: what was drawn and heard.
-    stats: () => ({ ...stats, framesPublished: program ? words()[L.framesPublished] >>> 0 : 0,
+    stats: () => ({ ...stats, now: performance.now(), framesPublished: program ? words()[L.framesPublished] >>> 0 : 0,
       underruns: program ? words()[L.underruns] >>> 0 : 0,
       sampleRate: sound.context ? sound.context.sampleRate : null,
       audioState: sound.context ? sound.context.state : null }),
