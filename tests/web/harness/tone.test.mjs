@@ -141,3 +141,13 @@ test('Tone.ServiceWorkerIsolatesAPlainServer', async () => {
     plain.close();
   }
 });
+
+test('Tone.BrowserWithoutAudioWorkletGetsANotice', async () => {
+  const page = await browser.newPage();
+  await page.evaluateOnNewDocument(() => { delete globalThis.AudioWorkletNode; });
+  await page.goto(server.url, { waitUntil: 'load' });
+  assert.equal(await page.$eval('#notice', e => e.hidden), false);
+  assert.match(await page.$eval('#notice', e => e.textContent), /lacks AudioWorklet/);
+  assert.equal(await page.evaluate(() => typeof VemoraProgram), 'undefined');
+  await page.close();
+});
