@@ -31,7 +31,6 @@
   let linkAddress = 0;
   let front = 2;        // the frame slot the page holds
   let view = 0;         // 0 in the page, 1 windowed, 2 full screen
-  let activated = false;
   let primed = null;    // an AudioContext started in a click, before the program asked for sound
   const sound = { context: null, player: null, tap: null, record: null };
   const stats = {
@@ -167,12 +166,12 @@
     if (event.type === 'mousedown') canvas.focus();
   }
 
-  // A click is what lets the page start sound: remember it, and start a context in it.
+  // A click is what lets the page start sound: a context waiting for one is resumed in it, and
+  // before the program asks for sound one is started, which it may take over.
   function onActivation() {
-    if (activated) return;
-    activated = true;
-    if (sound.context) {
-      sound.context.resume();
+    const context = sound.context || primed;
+    if (context) {
+      if (context.state === 'suspended') context.resume();
     } else if (window.AudioContext) {
       primed = new AudioContext();
       primed.resume();
@@ -197,7 +196,11 @@
   function running(context) {
     if (context.state === 'running') return Promise.resolve();
     return new Promise(resolve => {
-      context.addEventListener('statechange', () => { if (context.state === 'running') resolve(); });
+      context.addEventListener('statechange', () => {
+        if (context.state !== 'running') return;
+        show('start', false);
+        resolve();
+      });
       context.resume();
       setTimeout(() => { if (context.state !== 'running') show('start', true); }, 300);
     });
@@ -206,10 +209,10 @@
   async function openSound() {
     const link = words();
     const rate = link[L.soundRate] >>> 0;
-    let context = null;
     try {
-      context = contextFor(rate);
+      const context = contextFor(rate);
       primed = null;
+      sound.context = context;
       await context.audioWorklet.addModule('audio-worklet.js');
       const player = new AudioWorkletNode(context, 'vemora-ring', {
         numberOfInputs: 0, outputChannelCount: [2],
@@ -226,19 +229,19 @@
         last = last.connect(sound.tap);
       }
       last.connect(context.destination);
-      Object.assign(sound, { context, player });
+      sound.player = player;
       await running(context);
       answerSound(SOUND.running);
     } catch (error) {
       console.error('sound refused:', error);
-      if (context) context.close().catch(() => {});
+      closeSound();
       answerSound(SOUND.refused);
     }
   }
 
   function closeSound() {
     if (!sound.context) return;
-    sound.player.disconnect();
+    if (sound.player) sound.player.disconnect();
     sound.context.close().catch(() => {});
     sound.context = sound.player = null;
   }

@@ -34,6 +34,9 @@ test('Tone.FramesSoundInputAndEnd', async () => {
     'sound running and a frame drawn');
   const startedAt = await stats(page);
   assert.equal(startedAt.sampleRate, 48000);
+  // Windowed in a 1024 x 768 page: the largest whole-pixel scale that fits is 1.
+  assert.deepEqual(await page.$eval('#screen', e => [e.clientWidth, e.clientHeight]), [640, 480]);
+  assert.equal(await page.evaluate(() => document.fullscreenElement), null);
   report.push(`load to first drawn frame: ${(startedAt.firstDrawAt - startedAt.loadedAt).toFixed(0)} ms`);
 
   // The canvas holds the frame the program handed over last, and the frames move on.
@@ -57,7 +60,7 @@ test('Tone.FramesSoundInputAndEnd', async () => {
   const drawMs = (later.drawMs - before.drawMs) / (later.framesDrawn - before.framesDrawn);
   report.push(`program updates per second: ${published.toFixed(1)}; page draws per second: ${drawn.toFixed(1)}; ` +
     `page time per drawn frame: ${drawMs.toFixed(2)} ms (longest ${later.drawMsMax.toFixed(2)} ms)`);
-  assert.ok(published > 50 && published < 80, `${published} updates a second`);
+  assert.ok(published > 30 && published < 80, `${published} updates a second`);
   assert.ok(drawn > 20, `${drawn} frames drawn a second`);
 
   // Keys and clicks reach the program, in frame pixels.
@@ -122,6 +125,9 @@ test('Tone.GoWaitsForTheClickThatStartsSound', async () => {
     await until(page, () => vemoraPage.stats().audioState === 'running' && vemoraPage.stats().framesDrawn > 0,
       'sound running after the click');
     assert.equal((await stats(page)).sampleRate, 44100);
+    // Not windowed: full screen, granted because the click was moments ago; 4:3 fills 1024 x 768.
+    await until(page, () => document.fullscreenElement !== null, 'full screen after the click');
+    await until(page, () => document.getElementById('screen').clientWidth === 1024, 'the picture scaled to the screen');
     await page.screenshot({ path: path.join(screens, 'tone-go.png') });
   } finally {
     await strict.close();
