@@ -48,6 +48,8 @@ void WriteAll(web::SoundRing& ring, const std::int16_t* pcm, std::uint32_t frame
 // Plays the tone to its end, then a tenth of a second of silence that keeps the worklet fed
 // while this thread notices that the tone has been taken.
 void PlayTone(const Options& options) {
+  // The counts start two seconds short of their wrap, so that every run crosses it.
+  web::Link().soundWritten = 0u - 2 * options.rate;
   web::SoundRing ring;
   ring.Reset(options.rate / 2);
   const std::uint32_t total = static_cast<std::uint32_t>(options.toneSeconds * options.rate);

@@ -3,6 +3,7 @@
 #include <emscripten/threading.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "PageLink.h"
@@ -17,7 +18,8 @@ std::int16_t ring[kSoundRingFrames * 2];
 void SoundRing::Reset(std::uint32_t capacity) {
   PageLink& link = Link();
   link.soundPlaying = 0;
-  link.soundCapacity = std::min(capacity, kSoundRingFrames);
+  // The counts wrap at 2^32, so only a power of two keeps every frame in its place across the wrap.
+  link.soundCapacity = std::bit_ceil(std::clamp(capacity, 1u, kSoundRingFrames));
   link.soundSamples = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(ring));
   link.soundRead.store(link.soundWritten.load());
 }

@@ -7,13 +7,13 @@
 
 namespace web {
 
-// The ring holds at most this many frames: one second at the highest rate a browser takes.
-constexpr std::uint32_t kSoundRingFrames = 768000;
+// The ring holds at most this many frames: more than a second at the highest rate a browser takes.
+constexpr std::uint32_t kSoundRingFrames = 1u << 20;
 
 class SoundRing {
  public:
-  // Empties the ring for a stream of `rate` frames a second, `capacity` frames deep (at most
-  // kSoundRingFrames); nothing plays until Play.
+  // Empties the ring, at least `capacity` frames deep (a power of two, at most kSoundRingFrames);
+  // nothing plays until Play. Only while the page's audio is closed or paused.
   void Reset(std::uint32_t capacity);
   // Copies as many of `frames` 16-bit stereo frames as fit; returns how many.
   std::uint32_t Write(const std::int16_t* pcm, std::uint32_t frames);
