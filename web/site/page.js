@@ -292,11 +292,17 @@
     return args;
   }
 
+  // The program's last lines of output, for the ended state.
+  function keep(line) {
+    stats.output.push(line);
+    if (stats.output.length > 1000) stats.output.shift();
+  }
+
   function startProgram() {
     const options = {
       arguments: programArguments(),
-      print: line => { stats.output.push(line); console.log(line); },
-      printErr: line => { stats.output.push(line); console.warn(line); },
+      print: line => { keep(line); console.log(line); },
+      printErr: line => { keep(line); console.warn(line); },
       onExit: code => ended(code),
       onAbort: what => ended(-1, `The program stopped: ${what}`),
     };
