@@ -1,0 +1,113 @@
+// Debian's chromium, headless, driven over the DevTools protocol, and the checks that compare
+// what a page showed and played with what its program handed over.
+import { spawn } from 'node:child_process';
+import { mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+import puppeteer from 'puppeteer-core';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+export const serveScript = path.resolve(here, '../../../web/serve.mjs');
+
+// The flags this machine's chromium needs headless (no GPU, no network of its own, no sandbox as root).
+const flags = ['--headless=new', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+// A fresh profile each time; autoplay lets an AudioContext run without a click.
+export async function launch({ autoplay = true } = {}) {
+  const profile = mkdtempSync(path.join(tmpdir(), 'vemora-chromium-'));
+  const args = [...flags, `--user-data-dir=${profile}`, '--window-size=1024,768'];
+  if (autoplay) args.push('--autoplay-policy=no-user-gesture-required');
+  const browser = await puppeteer.launch({
+    executablePath: process.env.VEMORA_CHROMIUM || '/usr/bin/chromium', headless: false, args,
+    defaultViewport: { width: 1024, height: 768 },
+  });
+  // The profile goes once chromium has exited and written its last file there.
+  browser.process().on('exit', () => rmSync(profile, { recursive: true, force: true, maxRetries: 5 }));
+  return browser;
+}
+
+// Serves dir with serve.mjs on a free port; resolves once it listens.
+export function serve(dir, { isolation = true } = {}) {
+  const args = [serveScript, dir, '--port', '0'];
+  if (!isolation) args.push('--no-isolation');
+  const server = spawn(process.execPath, args, { stdio: ['ignore', 'pipe', 'inherit'] });
+  return new Promise((resolve, reject) => {
+    let out = '';
+    server.stdout.on('data', chunk => {
+      out += chunk;
+      const address = /at (http:\S+)/.exec(out);
+      if (address) resolve({ url: address[1], close: () => server.kill() });
+    });
+    server.on('exit', code => reject(new Error(`serve.mjs exited with ${code}`)));
+  });
+}
+
+// A page of the site in test mode, its console kept.
+export async function open(browser, url) {
+  const page = await browser.newPage();
+  const consoleLines = [];
+  page.on('console', message => consoleLines.push(message.text()));
+  page.on('pageerror', error => consoleLines.push(`page error: ${error.message}`));
+  await page.evaluateOnNewDocument(() => { globalThis.vemoraTestMode = true; });
+  await page.goto(url, { waitUntil: 'load' });
+  page.consoleLines = consoleLines;
+  return page;
+}
+
+export async function until(page, predicate, what, timeout = 20000, ...args) {
+  try {
+    await page.waitForFunction(predicate, { timeout, polling: 50 }, ...args);
+  } catch (error) {
+    throw new Error(`${what}: not within ${timeout} ms (${error.message})\n${page.consoleLines.slice(-20).join('\n')}`);
+  }
+}
+
+export const stats = page => page.evaluate(() => vemoraPage.stats());
+export const output = page => page.evaluate(() => vemoraPage.stats().output);
+
+// The canvas read back into the frame's pixel format, hashed as the program hashes its frames,
+// beside the hash the program gave the frame drawn last. Read in one task, so no frame is drawn between.
+export function canvasAndFrame(page) {
+  return page.evaluate(() => {
+    const drawn = vemoraPage.stats().lastDrawn;
+    const { data } = document.getElementById('screen').getContext('2d').getImageData(0, 0, 640, 480);
+    let hash = 2166136261;
+    for (let i = 0; i < data.length; i += 4) {
+      const [r, g, b] = [data[i] >> 3, drawn.format === 555 ? data[i + 1] >> 3 : data[i + 1] >> 2, data[i + 2] >> 3];
+      const pixel = drawn.format === 555 ? (r << 10) | (g << 5) | b : (r << 11) | (g << 5) | b;
+      hash = Math.imul(hash ^ (pixel & 0xFF), 16777619) >>> 0;
+      hash = Math.imul(hash ^ (pixel >> 8), 16777619) >>> 0;
+    }
+    return { canvas: hash, frame: drawn.hash, number: drawn.number };
+  });
+}
+
+// What the tap recorded against the program's newest checkpoint that the tap has reached: the
+// hash of the first `frames` non-silent frames on both sides.
+export function soundCheck(page) {
+  return page.evaluate(() => {
+    const link = vemoraPage.link(), L = vemoraPage.layout;
+    const record = vemoraPage.tapRecord();
+    const tapFrames = Atomics.load(new Int32Array(record, 0, 1), 0);
+    const count = link[L.checkpointCount] >>> 0;
+    let best = null;
+    for (let i = Math.max(0, count - 64); i < count; i++) {
+      const at = L.checkpoints + (i % 64) * 2;
+      const frames = link[at] >>> 0;
+      if (frames <= tapFrames && (!best || frames > best.frames)) best = { frames, hash: link[at + 1] >>> 0 };
+    }
+    if (!best) return { tapFrames, programFrames: 0 };
+    const bytes = new Uint8Array(record, 8, best.frames * 4);
+    let hash = 2166136261;
+    for (let i = 0; i < bytes.length; i++) hash = Math.imul(hash ^ bytes[i], 16777619) >>> 0;
+    return { tapFrames, programFrames: best.frames, programHash: best.hash, tapHash: hash };
+  });
+}
+
+// Clicks at a point of the 640x480 frame, wherever the canvas is shown.
+export async function clickFrame(page, x, y) {
+  const box = await (await page.$('#screen')).boundingBox();
+  await page.mouse.click(box.x + (x + 0.5) * box.width / 640, box.y + (y + 0.5) * box.height / 480);
+}
