@@ -18,6 +18,7 @@ const char* const kFaces[] = {
 
 // Opened once per size and kept (a failure too); used with the platform's lock held.
 std::map<int, TTF_Font*>& faces = *new std::map<int, TTF_Font*>;
+const char* openedFace = nullptr;
 
 TTF_Font* FaceOf(int pixelHeight) {
   auto found = faces.find(pixelHeight);
@@ -25,7 +26,10 @@ TTF_Font* FaceOf(int pixelHeight) {
   TTF_Font* face = nullptr;
   if (pixelHeight > 0 && (TTF_WasInit() || TTF_Init() == 0)) {
     for (const char* path : kFaces)
-      if ((face = TTF_OpenFont(path, pixelHeight)) != nullptr) break;  // sizes are pixels at 72 dpi
+      if ((face = TTF_OpenFont(path, pixelHeight)) != nullptr) {  // sizes are pixels at 72 dpi
+        openedFace = path;
+        break;
+      }
   }
   if (face != nullptr) TTF_SetFontHinting(face, TTF_HINTING_MONO);
   faces[pixelHeight] = face;
@@ -33,6 +37,11 @@ TTF_Font* FaceOf(int pixelHeight) {
 }
 
 }  // namespace
+
+std::string DialogFont::Name() {
+  FaceOf(11);
+  return openedFace != nullptr ? openedFace : "";
+}
 
 bool DialogFont::BaseUnits(int pixelHeight, int& baseX, int& baseY) {
   TTF_Font* face = FaceOf(pixelHeight);

@@ -9,6 +9,7 @@ namespace vemora::platform {
 
 class DialogFont final : public DialogText {
  public:
+  std::string Name() override;
   bool BaseUnits(int pixelHeight, int& baseX, int& baseY) override;
   int Width(int pixelHeight, const std::string& text) override;
   void Draw(const Canvas& canvas, int pixelHeight, int x, int y, const std::string& text, std::uint32_t colour,

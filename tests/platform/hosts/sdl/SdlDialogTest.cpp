@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "testing.h"
 
@@ -76,6 +77,38 @@ TEST(SdlDialog, KeysTextAndTheCloseBoxDriveTheModalLoop) {
   EXPECT_EQ(rateAtClose, "800") << "typed 8000, then Backspace";
   if (closer.joinable()) closer.join();
   vemora::testing::ResetHost();
+  SDL_VideoQuit();
+  unsetenv("SDL_VIDEODRIVER");
+}
+
+// The built-in face against SDL2_ttf drawing Liberation Sans: the same pixels and the same widths
+// for the dialog's words and for every pair of printable characters (each string holds a
+// character between every other one, so both orders of each pair).
+TEST(SdlDialog, BuiltInFaceDrawsAsSdlTtfDrawsLiberationSans) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  std::string error;
+  if (!vemora::testing::UseSdlHost(&error)) GTEST_SKIP() << "no dummy video: " << error;
+  namespace vt = vemora::testing;
+  const std::string face = vt::DialogFaceName();
+  if (face.find("LiberationSans-Regular") == std::string::npos) {
+    vt::ResetHost();
+    GTEST_SKIP() << "the host's face is not Liberation Sans: " << face;
+  }
+  std::vector<std::string> texts = {"Settings", "Audio", "device:", "mixing rate:", "Stereo", "Interpolation", "Video",
+                                    "Windowed (overlay)", "GO", "Quit", "loop", "45454", "jump (j) Tj, /AVA/ {y}"};
+  for (char a = ' '; a <= '~'; ++a) {
+    std::string text;
+    for (char b = ' '; b <= '~'; ++b) text += std::string(1, a) + b;
+    texts.push_back(text + a);
+  }
+  for (const std::string& text : texts) {
+    SCOPED_TRACE(text);
+    const int width = vt::DialogTextWidth(vt::TextFace::Host, 11, text);
+    ASSERT_EQ(vt::DialogTextWidth(vt::TextFace::BuiltIn, 11, text), width);
+    const vt::Picture host = vt::DrawDialogText(vt::TextFace::Host, 11, text, 3, 2, width + 6, 20);
+    ASSERT_TRUE(vt::DrawDialogText(vt::TextFace::BuiltIn, 11, text, 3, 2, width + 6, 20).pixels == host.pixels);
+  }
+  vt::ResetHost();
   SDL_VideoQuit();
   unsetenv("SDL_VIDEODRIVER");
 }
