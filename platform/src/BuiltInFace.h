@@ -12,6 +12,7 @@ class BuiltInFace final : public DialogText {
  public:
   static constexpr const char* kName = "Vemora Sans (built in)";
 
+  std::string Name() override { return kName; }
   bool BaseUnits(int pixelHeight, int& baseX, int& baseY) override;
   int Width(int pixelHeight, const std::string& text) override;
   void Draw(const Canvas& canvas, int pixelHeight, int x, int y, const std::string& text, std::uint32_t colour,
