@@ -101,6 +101,16 @@ INT_PTR OpenAndPress(SDL_Keycode key) {
   return result;
 }
 
+TEST(SdlDialog, KeypadEnterPressesGo) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  std::string error;
+  if (!vemora::testing::UseSdlHost(&error)) GTEST_SKIP() << "no dummy video: " << error;
+  EXPECT_EQ(OpenAndPress(SDLK_KP_ENTER), 0);
+  vemora::testing::ResetHost();
+  SDL_VideoQuit();
+  unsetenv("SDL_VIDEODRIVER");
+}
+
 // A system whose fontconfig knows no font at all: the built-in face draws every text, and says so
 // once.
 TEST(SdlDialog, WithoutAnyFontTheBuiltInFaceDrawsEveryText) {
