@@ -27,6 +27,7 @@ struct Window {
   DWORD exStyle = 0;
   RECT rect{};         // outer rectangle, screen coordinates
   RECT restoreRect{};  // outer rectangle before maximising
+  bool restoreMaximised = false;  // minimised while maximised: restoring maximises it again
   WNDPROC procedure = nullptr;
   Thread* owner = nullptr;
   bool visible = false;
@@ -73,7 +74,7 @@ void InputMove(int x, int y);            // outer position
 void InputSize(int width, int height);   // outer size
 void InputMaximise(const RECT* outer);   // outer rectangle; null: the whole screen
 void InputMinimise();
-void InputRestore();
+void InputRestore();  // a minimised window goes back to what it was before, maximised included
 void InputClose();
 bool KeyIsDown(int virtualKey);  // as the posted key messages left it
 

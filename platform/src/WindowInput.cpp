@@ -109,7 +109,7 @@ void InputMaximise(const RECT* outer) {
 void InputMinimise() {
   Window* window = TargetWindow();
   if (window == nullptr || window->show == ShowState::Minimised) return;
-  window->show = ShowState::Minimised;
+  Minimise(*window);
   QueueSent(*window, WM_SIZE, SIZE_MINIMIZED, 0);
   CurrentHost().WindowChanged(*window);
 }
@@ -117,11 +117,10 @@ void InputMinimise() {
 void InputRestore() {
   Window* window = TargetWindow();
   if (window == nullptr) return;
-  if (window->show == ShowState::Maximised) window->rect = window->restoreRect;
-  window->show = ShowState::Normal;
+  Restore(*window, false);
   ResizePixels(*window);
   window->needsPaint = true;
-  QueueSent(*window, WM_SIZE, SIZE_RESTORED, ClientSizeParam(*window));
+  QueueSent(*window, WM_SIZE, SizeKind(*window), ClientSizeParam(*window));
   CurrentHost().WindowChanged(*window);
 }
 

@@ -71,6 +71,22 @@ RECT MaximisedRect(const Window& window) {
   return RECT{-nc.left, -nc.bottom, width + nc.right, height + nc.bottom};
 }
 
+void Minimise(Window& window) {
+  if (window.show != ShowState::Minimised) window.restoreMaximised = window.show == ShowState::Maximised;
+  window.show = ShowState::Minimised;
+}
+
+void Restore(Window& window, bool normal) {
+  if (window.show == ShowState::Minimised && window.restoreMaximised && !normal) {
+    window.show = ShowState::Maximised;
+    window.rect = MaximisedRect(window);
+    return;
+  }
+  if (window.show == ShowState::Maximised || (window.show == ShowState::Minimised && window.restoreMaximised))
+    window.rect = window.restoreRect;
+  window.show = ShowState::Normal;
+}
+
 }  // namespace vemora::platform
 
 using namespace vemora::platform;
@@ -100,7 +116,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
     case SW_SHOWMINNOACTIVE:
-      window->show = ShowState::Minimised;
+      Minimise(*window);
       window->visible = true;
       activate = command == SW_SHOWMINIMIZED;
       break;
@@ -108,8 +124,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
     case SW_RESTORE:
     case SW_SHOWDEFAULT:
     case SW_SHOWNOACTIVATE:
-      if (window->show == ShowState::Maximised) window->rect = window->restoreRect;
-      window->show = ShowState::Normal;
+      Restore(*window, command != SW_RESTORE);
       window->visible = true;
       activate = command != SW_SHOWNOACTIVATE;
       break;

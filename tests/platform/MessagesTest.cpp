@@ -295,6 +295,37 @@ TEST_F(Input, AWindowMaximisedByTheHostReportsItsSizesAsMaximised) {
   EXPECT_FALSE(vt::MainWindow().maximised);
 }
 
+// A full-screen window minimised when the user switches away comes back full screen, whoever
+// restores it: the window manager, or the program with SW_RESTORE. SW_SHOWNORMAL makes it normal.
+TEST_F(Input, AWindowMinimisedWhileMaximisedIsRestoredMaximised) {
+  HWND hwnd = MakeWindow(WS_POPUP);
+  ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+  Pump();
+  Log().clear();
+  ShowWindow(hwnd, SW_MINIMIZE);
+  EXPECT_TRUE(vt::MainWindow().minimised);
+  vt::Restore(10);
+  Sleep(20);
+  Pump();
+  EXPECT_TRUE(vt::MainWindow().maximised);
+  ShowWindow(hwnd, SW_MINIMIZE);
+  ShowWindow(hwnd, SW_RESTORE);
+  EXPECT_TRUE(vt::MainWindow().maximised);
+  EXPECT_EQ(Sizes(), (std::vector<std::pair<WPARAM, LPARAM>>{{SIZE_MINIMIZED, 0},
+                                                              {SIZE_MAXIMIZED, MAKELPARAM(640, 480)},
+                                                              {SIZE_MINIMIZED, 0},
+                                                              {SIZE_MAXIMIZED, MAKELPARAM(640, 480)}}));
+  ShowWindow(hwnd, SW_MINIMIZE);
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  const vt::WindowState normal = vt::MainWindow();
+  EXPECT_FALSE(normal.maximised || normal.minimised);
+  EXPECT_EQ(normal.windowRect.right - normal.windowRect.left, 640) << "the size it had before it was maximised";
+  // Minimised from normal, it comes back normal.
+  ShowWindow(hwnd, SW_MINIMIZE);
+  ShowWindow(hwnd, SW_RESTORE);
+  EXPECT_FALSE(vt::MainWindow().maximised || vt::MainWindow().minimised);
+}
+
 LRESULT CALLBACK MovingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_MOVING) {
     const RECT* r = reinterpret_cast<const RECT*>(lParam);
