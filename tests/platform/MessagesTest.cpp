@@ -149,6 +149,22 @@ TEST_F(Windows, SetWindowPosMovesAndSizesWithTheirMessages) {
   EXPECT_EQ(vt::WindowPixels().width, 320) << "the pixels follow the client size";
 }
 
+// Sizes no screen has, asked by the program or the window manager, are cut to 8192 pixels a side
+// (negative ones to nothing) rather than allocating gigabytes of client area.
+TEST_F(Windows, SizesBeyondAnyScreenAreCut) {
+  HWND hwnd = MakeWindow(WS_POPUP, 100000, -7);
+  EXPECT_EQ(vt::MainWindow().windowRect.right, 8192);
+  EXPECT_EQ(vt::MainWindow().windowRect.bottom, 0);
+  SetWindowPos(hwnd, HWND_TOP, 0, 0, -50, 1 << 30, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(vt::MainWindow().windowRect.right, 0);
+  EXPECT_EQ(vt::MainWindow().windowRect.bottom, 8192);
+  vt::SizeWindow(10, 1 << 20, 30);
+  Sleep(20);
+  Pump();
+  EXPECT_EQ(vt::WindowPixels().width, 8192);
+  EXPECT_EQ(vt::WindowPixels().height, 30);
+}
+
 TEST_F(Windows, DefWindowProcClosesByDestroying) {
   HWND hwnd = MakeWindow(WS_POPUP);
   SendMessageA(hwnd, WM_CLOSE, 0, 0);
