@@ -1,4 +1,5 @@
 // Modal dialogs answered by script.
+#include "DialogInk.h"
 #include "Fixture.h"
 
 #include <functional>
@@ -77,6 +78,21 @@ TEST_F(DialogTest, UnansweredDialogPressesEnterThenCloses) {
   commands.clear();
   EXPECT_EQ(Open(), -1) << "Enter presses the button chosen with DM_SETDEFID";
   EXPECT_EQ(commands, (std::vector<UINT>{kQuit}));
+}
+
+TEST_F(DialogTest, EveryLabelAndCaptionIsDrawnAndGoDiffersFromQuit) {
+  EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(1), nullptr, dialogink::KeepPixelsAtGo, 0), 0);
+  dialogink::ExpectEveryTextDrawn(dialogink::AtGo(), vt::Dialogs().back());
+}
+
+TEST_F(DialogTest, ATemplateBeyondAnyScreenFailsTheDialog) {
+  for (int name : {2, 3, 4}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(name), nullptr, Settings, 77), -1);
+  }
+  EXPECT_TRUE(vt::Dialogs().empty()) << "no dialog window was made";
+  EXPECT_FALSE(vt::MainWindow().exists);
+  EXPECT_EQ(Open(), 0) << "the program's own template still opens";
 }
 
 HWND lastDialog = nullptr;
