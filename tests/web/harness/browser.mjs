@@ -72,15 +72,23 @@ export const output = page => page.evaluate(() => vemoraPage.stats().output);
 export function canvasAndFrame(page) {
   return page.evaluate(() => {
     const drawn = vemoraPage.stats().lastDrawn;
-    const { data } = document.getElementById('screen').getContext('2d').getImageData(0, 0, 640, 480);
+    const canvas = document.getElementById('screen');
+    const { data } = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height);
     let hash = 2166136261;
+    const add = byte => { hash = Math.imul(hash ^ byte, 16777619) >>> 0; };
     for (let i = 0; i < data.length; i += 4) {
-      const [r, g, b] = [data[i] >> 3, drawn.format === 555 ? data[i + 1] >> 3 : data[i + 1] >> 2, data[i + 2] >> 3];
-      const pixel = drawn.format === 555 ? (r << 10) | (g << 5) | b : (r << 11) | (g << 5) | b;
-      hash = Math.imul(hash ^ (pixel & 0xFF), 16777619) >>> 0;
-      hash = Math.imul(hash ^ (pixel >> 8), 16777619) >>> 0;
+      const [r, g, b] = [data[i], data[i + 1], data[i + 2]];
+      if (drawn.format === 888) {
+        add(b); add(g); add(r); add(0);
+        continue;
+      }
+      const pixel = drawn.format === 555 ? ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)
+        : ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+      add(pixel & 0xFF);
+      add(pixel >> 8);
     }
-    return { canvas: hash, frame: drawn.hash, number: drawn.number };
+    return { canvas: hash, frame: drawn.hash, number: drawn.number, format: drawn.format, view: drawn.view,
+      width: canvas.width, height: canvas.height };
   });
 }
 
