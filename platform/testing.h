@@ -159,6 +159,15 @@ struct Picture {
 // The client area of MainWindow() as GDI left it.
 Picture WindowPixels();
 
+// --- Dialog text: the face the current host's dialogs use, and the built-in one, side by side.
+enum class TextFace { Host, BuiltIn };
+// The name of the host's face ("Liberation Sans (/usr/share/fonts/...)", or the built-in one's);
+// empty for a host that draws no text.
+std::string DialogFaceName();
+// `text` in black, its top-left corner at (x, y) of a white picture of width x height pixels.
+Picture DrawDialogText(TextFace face, int pixelHeight, const std::string& text, int x, int y, int width, int height);
+int DialogTextWidth(TextFace face, int pixelHeight, const std::string& text);
+
 struct MessageBoxRecord {
   HWND owner;
   std::string text;

@@ -297,6 +297,7 @@ typedef PAINTSTRUCT* LPPAINTSTRUCT;
 // Virtual-key codes.
 #define VK_BACK 0x08
 #define VK_TAB 0x09
+#define VK_CLEAR 0x0C
 #define VK_RETURN 0x0D
 #define VK_SHIFT 0x10
 #define VK_CONTROL 0x11
@@ -315,6 +316,12 @@ typedef PAINTSTRUCT* LPPAINTSTRUCT;
 #define VK_DOWN 0x28
 #define VK_INSERT 0x2D
 #define VK_DELETE 0x2E
+#define VK_NUMPAD0 0x60  // to VK_NUMPAD9 0x69
+#define VK_MULTIPLY 0x6A
+#define VK_ADD 0x6B
+#define VK_SUBTRACT 0x6D
+#define VK_DECIMAL 0x6E
+#define VK_DIVIDE 0x6F
 #define VK_F1 0x70
 #define VK_F4 0x73
 #define VK_F12 0x7B

@@ -20,6 +20,8 @@ struct Canvas {
 class DialogText {
  public:
   virtual ~DialogText() = default;
+  // What the face is, for people reading a log; empty for no face.
+  virtual std::string Name() { return ""; }
   // Dialog base units of the face at this pixel height (average letter width, line height), the
   // way Windows measures its dialog font; false when there is no face: the classic units apply.
   virtual bool BaseUnits(int pixelHeight, int& baseX, int& baseY) { return false; }

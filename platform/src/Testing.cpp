@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Audio.h"
+#include "BuiltInFace.h"
 #include "Dialog.h"
 #include "Host.h"
 #include "Window.h"
@@ -112,6 +113,34 @@ Picture WindowPixels() {
   picture.height = window->pixelHeight;
   picture.pixels = window->pixels;
   return picture;
+}
+
+namespace {
+
+BuiltInFace builtInFace;
+
+DialogText& FaceOf(TextFace face) { return face == TextFace::BuiltIn ? builtInFace : CurrentHost().DialogFace(); }
+
+}  // namespace
+
+std::string DialogFaceName() {
+  std::unique_lock<std::mutex> held(Global().lock);
+  return CurrentHost().DialogFace().Name();
+}
+
+Picture DrawDialogText(TextFace face, int pixelHeight, const std::string& text, int x, int y, int width, int height) {
+  std::unique_lock<std::mutex> held(Global().lock);
+  Picture picture;
+  picture.width = width;
+  picture.height = height;
+  picture.pixels.assign(static_cast<std::size_t>(width) * height, 0xFFFFFF);
+  FaceOf(face).Draw(Canvas{picture.pixels.data(), width, height}, pixelHeight, x, y, text, 0, RECT{0, 0, width, height});
+  return picture;
+}
+
+int DialogTextWidth(TextFace face, int pixelHeight, const std::string& text) {
+  std::unique_lock<std::mutex> held(Global().lock);
+  return FaceOf(face).Width(pixelHeight, text);
 }
 
 int CursorDisplayCount() {

@@ -83,6 +83,22 @@ TEST(Authoring, IconProgramReproducesTheCommittedIcons) {
   }
 }
 
+TEST(Authoring, DialogFaceProgramReproducesTheCommittedFace) {
+  const std::string program = std::string(VEMORA_BIN_DIR) + "/makedialogface";
+  const std::string font = "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf";
+  if (!fs::exists(program)) GTEST_SKIP() << "this build has no SDL host, so no makedialogface";
+  ASSERT_TRUE(fs::exists(font)) << "fonts-liberation2 is not installed";
+  ScratchDir dir;
+  ASSERT_FALSE(dir.path().empty());
+  const std::string out = dir.path() + "/BuiltInFaceData.cpp";
+  ASSERT_EQ(Shell(Quote(program) + " " + Quote(font) + " " + Quote(out)), 0);
+  std::vector<uint8_t> made = ReadFile(out),
+                       committed = ReadFile(std::string(VEMORA_SOURCE_DIR) + "/platform/src/BuiltInFaceData.cpp");
+  ASSERT_FALSE(committed.empty());
+  EXPECT_TRUE(made == committed);
+  EXPECT_NE(Shell(Quote(program) + " " + Quote(dir.path() + "/missing.ttf") + " " + Quote(out)), 0);
+}
+
 TEST(Authoring, FontProgramRejectsABrokenDescription) {
   ScratchDir dir;
   const std::string broken = dir.path() + "/broken.txt";

@@ -1,4 +1,5 @@
 // Modal dialogs answered by script.
+#include "DialogInk.h"
 #include "Fixture.h"
 
 #include <functional>
@@ -77,6 +78,11 @@ TEST_F(DialogTest, UnansweredDialogPressesEnterThenCloses) {
   commands.clear();
   EXPECT_EQ(Open(), -1) << "Enter presses the button chosen with DM_SETDEFID";
   EXPECT_EQ(commands, (std::vector<UINT>{kQuit}));
+}
+
+TEST_F(DialogTest, EveryLabelAndCaptionIsDrawnAndGoDiffersFromQuit) {
+  EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(1), nullptr, dialogink::KeepPixelsAtGo, 0), 0);
+  dialogink::ExpectEveryTextDrawn(dialogink::AtGo(), vt::Dialogs().back());
 }
 
 HWND lastDialog = nullptr;

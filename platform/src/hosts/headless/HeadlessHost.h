@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "DialogText.h"
+#include "BuiltInFace.h"
 #include "HeadlessAudio.h"
 #include "Host.h"
 
@@ -110,7 +110,7 @@ class HeadlessHost final : public Host {
   std::uint64_t handovers_ = 0;
   int limitStage_ = 0;
   std::condition_variable rejoined_;  // a thread outside the scheduler came back or stopped
-  DialogText face_;
+  BuiltInFace face_;
   HeadlessAudio audio_;
 };
 

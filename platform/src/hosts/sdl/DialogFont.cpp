@@ -1,40 +1,99 @@
 #include "DialogFont.h"
 
-#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+#include <strings.h>
 
 #include <algorithm>
-#include <map>
+#include <cstdio>
 
 namespace vemora::platform {
 
 namespace {
 
+constexpr int kDialogPixels = 11;  // the templates' 8 points, to try a face with
+
+struct Wanted {
+  const char* pattern;
+  bool anyFamily;  // take whatever fontconfig offers for it
+};
 // Liberation Sans first: its 11-pixel face has the 6 x 13 base units of the font it stands for.
-const char* const kFaces[] = {
-    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
-    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
-    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+constexpr Wanted kWanted[] = {{"Liberation Sans", false}, {"DejaVu Sans", false}, {"sans-serif", true}};
+
+struct Match {
+  std::string family;
+  std::string file;
 };
 
-// Opened once per size and kept (a failure too); used with the platform's lock held.
-std::map<int, TTF_Font*>& faces = *new std::map<int, TTF_Font*>;
-
-TTF_Font* FaceOf(int pixelHeight) {
-  auto found = faces.find(pixelHeight);
-  if (found != faces.end()) return found->second;
-  TTF_Font* face = nullptr;
-  if (pixelHeight > 0 && (TTF_WasInit() || TTF_Init() == 0)) {
-    for (const char* path : kFaces)
-      if ((face = TTF_OpenFont(path, pixelHeight)) != nullptr) break;  // sizes are pixels at 72 dpi
+// The face fontconfig matches to the pattern; empty when it has none of that family.
+Match Find(FcConfig* config, const Wanted& wanted) {
+  Match found;
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(wanted.pattern));
+  if (pattern == nullptr) return found;
+  FcConfigSubstitute(config, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(config, pattern, &result);
+  FcChar8* family = nullptr;
+  FcChar8* file = nullptr;
+  if (match != nullptr && FcPatternGetString(match, FC_FAMILY, 0, &family) == FcResultMatch &&
+      FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
+      (wanted.anyFamily || strcasecmp(reinterpret_cast<const char*>(family), wanted.pattern) == 0)) {
+    found.family = reinterpret_cast<const char*>(family);
+    found.file = reinterpret_cast<const char*>(file);
   }
-  if (face != nullptr) TTF_SetFontHinting(face, TTF_HINTING_MONO);
-  faces[pixelHeight] = face;
-  return face;
+  if (match != nullptr) FcPatternDestroy(match);
+  FcPatternDestroy(pattern);
+  return found;
+}
+
+bool Opens(const std::string& file) {
+  TTF_Font* face = TTF_OpenFont(file.c_str(), kDialogPixels);
+  if (face == nullptr) return false;
+  TTF_CloseFont(face);
+  return true;
 }
 
 }  // namespace
 
+bool DialogFont::HaveFile() {
+  if (chosen_) return !file_.empty();
+  chosen_ = true;
+  // A configuration of its own, read now, so that the environment's at this moment counts.
+  FcConfig* config = (TTF_WasInit() || TTF_Init() == 0) ? FcInitLoadConfigAndFonts() : nullptr;
+  if (config != nullptr) {
+    for (const Wanted& wanted : kWanted) {
+      const Match match = Find(config, wanted);
+      if (!match.file.empty() && Opens(match.file)) {
+        family_ = match.family;
+        file_ = match.file;
+        break;
+      }
+    }
+    FcConfigDestroy(config);
+  }
+  if (file_.empty())
+    std::fprintf(stderr, "vemora: no font found for the dialogs' text: using the built-in face %s\n", BuiltInFace::kName);
+  else
+    std::fprintf(stderr, "vemora: the dialogs' text is in %s\n", Name().c_str());
+  return !file_.empty();
+}
+
+TTF_Font* DialogFont::FaceOf(int pixelHeight) {
+  auto found = sizes_.find(pixelHeight);
+  if (found != sizes_.end()) return found->second;
+  TTF_Font* face = pixelHeight > 0 ? TTF_OpenFont(file_.c_str(), pixelHeight) : nullptr;  // sizes are pixels at 72 dpi
+  if (face != nullptr) TTF_SetFontHinting(face, TTF_HINTING_MONO);
+  sizes_[pixelHeight] = face;
+  return face;
+}
+
+std::string DialogFont::Name() {
+  if (!HaveFile()) return builtIn_.Name();
+  return family_ + " (" + file_ + ")";
+}
+
 bool DialogFont::BaseUnits(int pixelHeight, int& baseX, int& baseY) {
+  if (!HaveFile()) return builtIn_.BaseUnits(pixelHeight, baseX, baseY);
   TTF_Font* face = FaceOf(pixelHeight);
   int width = 0, height = 0;
   if (face == nullptr || TTF_SizeUTF8(face, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &width, &height) != 0)
@@ -45,6 +104,7 @@ bool DialogFont::BaseUnits(int pixelHeight, int& baseX, int& baseY) {
 }
 
 int DialogFont::Width(int pixelHeight, const std::string& text) {
+  if (!HaveFile()) return builtIn_.Width(pixelHeight, text);
   TTF_Font* face = FaceOf(pixelHeight);
   int width = 0, height = 0;
   if (face == nullptr || text.empty() || TTF_SizeUTF8(face, text.c_str(), &width, &height) != 0)
@@ -54,6 +114,7 @@ int DialogFont::Width(int pixelHeight, const std::string& text) {
 
 void DialogFont::Draw(const Canvas& canvas, int pixelHeight, int x, int y, const std::string& text,
                       std::uint32_t colour, const RECT& clip) {
+  if (!HaveFile()) return builtIn_.Draw(canvas, pixelHeight, x, y, text, colour, clip);
   TTF_Font* face = FaceOf(pixelHeight);
   if (face == nullptr || text.empty()) return;
   SDL_Surface* glyphs = TTF_RenderUTF8_Solid(face, text.c_str(), SDL_Color{0, 0, 0, 255});

@@ -9,7 +9,31 @@ namespace vemora::platform {
 
 namespace {
 
-int VirtualKey(SDL_Keycode key) {
+// The keypad as Windows reports it: Enter is Enter; with Num Lock the digits and the point are
+// VK_NUMPAD0..9 and VK_DECIMAL (their characters come as typed text), without it the keys
+// printed under them.
+int KeypadKey(const SDL_Keysym& key) {
+  static constexpr int kWithoutNumLock[] = {VK_INSERT, VK_END, VK_DOWN, VK_NEXT, VK_LEFT,
+                                            VK_CLEAR,  VK_RIGHT, VK_HOME, VK_UP, VK_PRIOR};
+  const bool numLock = (key.mod & KMOD_NUM) != 0;
+  if (key.sym >= SDLK_KP_1 && key.sym <= SDLK_KP_9) {
+    const int digit = 1 + (key.sym - SDLK_KP_1);
+    return numLock ? VK_NUMPAD0 + digit : kWithoutNumLock[digit];
+  }
+  switch (key.sym) {
+    case SDLK_KP_0: return numLock ? VK_NUMPAD0 : kWithoutNumLock[0];
+    case SDLK_KP_PERIOD: return numLock ? VK_DECIMAL : VK_DELETE;
+    case SDLK_KP_ENTER: return VK_RETURN;
+    case SDLK_KP_PLUS: return VK_ADD;
+    case SDLK_KP_MINUS: return VK_SUBTRACT;
+    case SDLK_KP_MULTIPLY: return VK_MULTIPLY;
+    case SDLK_KP_DIVIDE: return VK_DIVIDE;
+    default: return 0;
+  }
+}
+
+int VirtualKey(const SDL_Keysym& keysym) {
+  const SDL_Keycode key = keysym.sym;
   if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
   if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
   if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + (key - SDLK_F1);
@@ -35,8 +59,9 @@ int VirtualKey(SDL_Keycode key) {
     case SDLK_END: return VK_END;
     case SDLK_PAGEUP: return VK_PRIOR;
     case SDLK_PAGEDOWN: return VK_NEXT;
+    case SDLK_INSERT: return VK_INSERT;
     case SDLK_DELETE: return VK_DELETE;
-    default: return 0;
+    default: return KeypadKey(keysym);
   }
 }
 
@@ -57,7 +82,7 @@ void TranslateEvent(const SDL_Event& event) {
       break;
     case SDL_KEYDOWN:
     case SDL_KEYUP:
-      if (int key = VirtualKey(event.key.keysym.sym)) InputKey(key, event.type == SDL_KEYDOWN);
+      if (int key = VirtualKey(event.key.keysym)) InputKey(key, event.type == SDL_KEYDOWN);
       break;
     case SDL_TEXTINPUT:
       for (const char* typed = event.text.text; *typed != '\0'; ++typed) InputChar(*typed);
