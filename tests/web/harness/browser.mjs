@@ -68,27 +68,32 @@ export const stats = page => page.evaluate(() => vemoraPage.stats());
 export const output = page => page.evaluate(() => vemoraPage.stats().output);
 
 // The canvas read back into the frame's pixel format, hashed as the program hashes its frames,
-// beside the hash the program gave the frame drawn last. Read in one task, so no frame is drawn between.
+// beside the hash the program gave the frame drawn last; with the SHA-1 of those bytes, which
+// capture --hashes gives a presented picture. Read in one task, so no frame is drawn between.
 export function canvasAndFrame(page) {
-  return page.evaluate(() => {
+  return page.evaluate(async () => {
     const drawn = vemoraPage.stats().lastDrawn;
     const canvas = document.getElementById('screen');
     const { data } = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height);
-    let hash = 2166136261;
-    const add = byte => { hash = Math.imul(hash ^ byte, 16777619) >>> 0; };
-    for (let i = 0; i < data.length; i += 4) {
+    const bytes = new Uint8Array(data.length / (drawn.format === 888 ? 1 : 2));
+    for (let i = 0, j = 0; i < data.length; i += 4) {
       const [r, g, b] = [data[i], data[i + 1], data[i + 2]];
       if (drawn.format === 888) {
-        add(b); add(g); add(r); add(0);
+        bytes.set([b, g, r, 0], j);
+        j += 4;
         continue;
       }
       const pixel = drawn.format === 555 ? ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)
         : ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
-      add(pixel & 0xFF);
-      add(pixel >> 8);
+      bytes[j++] = pixel & 0xFF;
+      bytes[j++] = pixel >> 8;
     }
-    return { canvas: hash, frame: drawn.hash, number: drawn.number, format: drawn.format, view: drawn.view,
-      width: canvas.width, height: canvas.height };
+    let hash = 2166136261;
+    for (let i = 0; i < bytes.length; i++) hash = Math.imul(hash ^ bytes[i], 16777619) >>> 0;
+    const sha1 = [...new Uint8Array(await crypto.subtle.digest('SHA-1', bytes))]
+      .map(byte => byte.toString(16).padStart(2, '0')).join('');
+    return { canvas: hash, frame: drawn.hash, sha1, number: drawn.number, format: drawn.format, view: drawn.view,
+      title: drawn.title, width: canvas.width, height: canvas.height };
   });
 }
 
@@ -114,8 +119,10 @@ export function soundCheck(page) {
   });
 }
 
-// Clicks at a point of the 640x480 frame, wherever the canvas is shown.
+// Clicks at a point of the frame drawn last, wherever and however large the canvas is shown.
 export async function clickFrame(page, x, y) {
-  const box = await (await page.$('#screen')).boundingBox();
-  await page.mouse.click(box.x + (x + 0.5) * box.width / 640, box.y + (y + 0.5) * box.height / 480);
+  const canvas = await page.$('#screen');
+  const box = await canvas.boundingBox();
+  const [width, height] = await canvas.evaluate(e => [e.width, e.height]);
+  await page.mouse.click(box.x + (x + 0.5) * box.width / width, box.y + (y + 0.5) * box.height / height);
 }

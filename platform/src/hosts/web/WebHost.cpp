@@ -3,7 +3,7 @@
 // the page shows is published as frames (WebPresent); the sound goes to its Web Audio (WebAudio).
 #include "WebHost.h"
 
-#include "DialogText.h"
+#include "BuiltInFace.h"
 #include "PageCalls.h"
 #include "RealTimeHost.h"
 #include "WebAudio.h"
@@ -39,6 +39,7 @@ class WebHost final : public RealTimeHost {
     presenter_.Present(held, true);
   }
 
+  // The page has no font files: the built-in face, drawn as the SDL host draws Liberation Sans.
   DialogText& DialogFace() override { return face_; }
 
   std::vector<std::string> AudioDeviceNames() override { return {kWebAudioDevice}; }
@@ -53,7 +54,7 @@ class WebHost final : public RealTimeHost {
 
  private:
   WebPresenter presenter_;
-  DialogText face_;
+  BuiltInFace face_;
 };
 
 }  // namespace
