@@ -4,7 +4,7 @@
 // click of ?go, the end, a rate the browser refuses, and a server without the isolation headers.
 // The figures of a run (updates, draws, page time, underruns, size, load time) are printed.
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import { mkdirSync, mkdtempSync, readdirSync, readFileSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
@@ -200,8 +200,23 @@ test('Show.RefusedRateEndsWithAudioFailed', async () => {
   await page.close();
 });
 
+// The server the web zip's README suggests, which sends no isolation headers.
+function pythonServer(dir) {
+  const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0'], { cwd: dir,
+    stdio: ['ignore', 'pipe', 'ignore'] });
+  return new Promise((resolve, reject) => {
+    let out = '';
+    server.stdout.on('data', chunk => {
+      out += chunk;
+      const port = /port (\d+)/.exec(out);
+      if (port) resolve({ url: `http://127.0.0.1:${port[1]}/`, close: () => server.kill() });
+    });
+    server.on('exit', code => reject(new Error(`http.server exited with ${code}`)));
+  });
+}
+
 test('Show.PlainServerGetsTheDialogThroughTheServiceWorker', async () => {
-  const plain = await serve(site, { isolation: false });
+  const plain = await pythonServer(site);
   try {
     const page = await open(browser, plain.url);
     await until(page, () => crossOriginIsolated && vemoraPage.stats().lastDrawn?.title === 'Settings',
