@@ -65,6 +65,17 @@ export async function until(page, predicate, what, timeout = 20000, ...args) {
 }
 
 export const stats = page => page.evaluate(() => vemoraPage.stats());
+
+// Waits for the page's message box, answers it, and waits for the ended state; gives the box's
+// caption and text, and the program's exit code.
+export async function answerBoxUntilEnded(page) {
+  await until(page, () => !document.getElementById('message').hidden, 'the message box');
+  const caption = await page.$eval('#message-caption', e => e.textContent);
+  const text = await page.$eval('#message-text', e => e.textContent);
+  await page.click('#message-ok');
+  await until(page, () => !document.getElementById('ended').hidden, 'the ended state');
+  return { caption, text, exitCode: (await stats(page)).exitCode };
+}
 export const output = page => page.evaluate(() => vemoraPage.stats().output);
 
 // The canvas read back into the frame's pixel format, hashed as the program hashes its frames,
@@ -95,6 +106,17 @@ export function canvasAndFrame(page) {
     return { canvas: hash, frame: drawn.hash, sha1, number: drawn.number, format: drawn.format, view: drawn.view,
       title: drawn.title, width: canvas.width, height: canvas.height };
   });
+}
+
+// A page served without the isolation headers: once its service worker has isolated it (one
+// reload) and `ready` holds, whether the worker controls it, and the canvas against the frame.
+export async function isolatedByServiceWorker(browser, url, ready) {
+  const page = await open(browser, url);
+  await until(page, `crossOriginIsolated && (${ready})()`, 'isolated after one reload');
+  const controlled = await page.evaluate(() => navigator.serviceWorker.controller !== null);
+  const check = await canvasAndFrame(page);
+  await page.close();
+  return { controlled, check };
 }
 
 // What the tap recorded against the program's newest checkpoint that the tap has reached: the

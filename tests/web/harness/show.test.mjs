@@ -11,7 +11,8 @@ import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
 import { gzipSync } from 'node:zlib';
-import { canvasAndFrame, clickFrame, launch, open, serve, soundCheck, stats, until } from './browser.mjs';
+import { answerBoxUntilEnded, canvasAndFrame, clickFrame, isolatedByServiceWorker, launch, open, serve, soundCheck, stats,
+  until } from './browser.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../..');
 const site = process.env.VEMORA_SITE || path.join(root, 'build-web/site');
@@ -191,12 +192,9 @@ test('Show.RefusedRateEndsWithAudioFailed', async () => {
   // The drivers take 1000 Hz; the browser's audio does not.
   const page = await open(browser, `${server.url}?go&rate=1000`);
   await page.click('#start-button');
-  await until(page, () => !document.getElementById('message').hidden, 'the message box');
-  assert.equal(await page.$eval('#message-caption', e => e.textContent), 'Error');
-  assert.equal(await page.$eval('#message-text', e => e.textContent), 'audio failed');
-  await page.click('#message-ok');
-  await until(page, () => !document.getElementById('ended').hidden, 'the ended state');
-  assert.notEqual((await stats(page)).exitCode, 0);
+  const box = await answerBoxUntilEnded(page);
+  assert.deepEqual([box.caption, box.text], ['Error', 'audio failed']);
+  assert.notEqual(box.exitCode, 0);
   await page.close();
 });
 
@@ -218,13 +216,10 @@ function pythonServer(dir) {
 test('Show.PlainServerGetsTheDialogThroughTheServiceWorker', async () => {
   const plain = await pythonServer(site);
   try {
-    const page = await open(browser, plain.url);
-    await until(page, () => crossOriginIsolated && vemoraPage.stats().lastDrawn?.title === 'Settings',
-      'the dialog after one reload');
-    assert.equal(await page.evaluate(() => navigator.serviceWorker.controller !== null), true);
-    const check = await canvasAndFrame(page);
+    const { controlled, check } = await isolatedByServiceWorker(browser, plain.url,
+      () => vemoraPage.stats().lastDrawn?.title === 'Settings');
+    assert.equal(controlled, true);
     assert.equal(check.canvas, check.frame);
-    await page.close();
   } finally {
     plain.close();
   }
