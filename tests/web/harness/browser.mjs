@@ -119,26 +119,36 @@ export async function isolatedByServiceWorker(browser, url, ready) {
   return { controlled, check };
 }
 
-// What the tap recorded against the program's newest checkpoint that the tap has reached: the
-// hash of the first `frames` non-silent frames on both sides.
-export function soundCheck(page) {
-  return page.evaluate(() => {
-    const link = vemoraPage.link(), L = vemoraPage.layout;
+// The tap's record: how many non-silent frames it holds, and the FNV-1a of the first `frames`.
+export function tapped(page, frames) {
+  return page.evaluate(count => {
     const record = vemoraPage.tapRecord();
     const tapFrames = Atomics.load(new Int32Array(record, 0, 1), 0);
+    const bytes = new Uint8Array(record, 8, Math.min(count, tapFrames) * 4);
+    let hash = 2166136261;
+    for (let i = 0; i < bytes.length; i++) hash = Math.imul(hash ^ bytes[i], 16777619) >>> 0;
+    return { tapFrames, hash };
+  }, frames);
+}
+
+// What the tap recorded against the program's newest checkpoint that the tap has reached: the
+// hash of the first `frames` non-silent frames on both sides.
+export async function soundCheck(page) {
+  const best = await page.evaluate(() => {
+    const link = vemoraPage.link(), L = vemoraPage.layout;
+    const tapFrames = Atomics.load(new Int32Array(vemoraPage.tapRecord(), 0, 1), 0);
     const count = link[L.checkpointCount] >>> 0;
-    let best = null;
+    let found = null;
     for (let i = Math.max(0, count - 64); i < count; i++) {
       const at = L.checkpoints + (i % 64) * 2;
       const frames = link[at] >>> 0;
-      if (frames <= tapFrames && (!best || frames > best.frames)) best = { frames, hash: link[at + 1] >>> 0 };
+      if (frames <= tapFrames && (!found || frames > found.frames)) found = { frames, hash: link[at + 1] >>> 0 };
     }
-    if (!best) return { tapFrames, programFrames: 0 };
-    const bytes = new Uint8Array(record, 8, best.frames * 4);
-    let hash = 2166136261;
-    for (let i = 0; i < bytes.length; i++) hash = Math.imul(hash ^ bytes[i], 16777619) >>> 0;
-    return { tapFrames, programFrames: best.frames, programHash: best.hash, tapHash: hash };
+    return found;
   });
+  const tap = await tapped(page, best ? best.frames : 0);
+  if (!best) return { tapFrames: tap.tapFrames, programFrames: 0 };
+  return { tapFrames: tap.tapFrames, programFrames: best.frames, programHash: best.hash, tapHash: tap.hash };
 }
 
 // Clicks at a point of the frame drawn last, wherever and however large the canvas is shown.
