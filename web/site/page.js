@@ -323,7 +323,8 @@
     screen2d.fillStyle = '#000';
     screen2d.fillRect(0, 0, canvas.width, canvas.height);
     show('caption', false);
-    const output = code === 0 ? [] : stats.output.slice(-20);
+    // What the program printed, when it failed or showed nothing else (?help, ?version).
+    const output = code === 0 && stats.framesDrawn > 0 ? [] : stats.output.slice(-40);
     if (why) output.push(why);
     $('ended-output').textContent = output.join('\n');
     show('message', false);

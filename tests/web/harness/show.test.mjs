@@ -187,6 +187,19 @@ test('Show.GoAsksForTheClickThenFullScreen', async () => {
   const before = (await stats(page)).framesDrawn;
   await until(page, n => vemoraPage.stats().framesDrawn > n + 30, 'frames after full screen', 5000, before);
   assert.equal((await stats(page)).exitCode, null);
+
+  // P pauses the pictures: frames still come, all alike, until P again.
+  await page.keyboard.press('KeyP');
+  await sleep(300);
+  const paused = await canvasAndFrame(page);
+  await sleep(500);
+  const stillPaused = await canvasAndFrame(page);
+  assert.ok(stillPaused.number > paused.number + 10, 'frames presented while paused');
+  assert.equal(stillPaused.sha1, paused.sha1);
+  await page.keyboard.press('KeyP');
+  await sleep(500);
+  assert.notEqual((await canvasAndFrame(page)).sha1, paused.sha1);
+
   await page.keyboard.press('Escape');
   await until(page, () => !document.getElementById('ended').hidden, 'the ended state');
   assert.equal((await stats(page)).exitCode, 0);
@@ -227,5 +240,17 @@ test('Show.PlainServerGetsTheDialogThroughTheServiceWorker', async () => {
     assert.equal(check.canvas, check.frame);
   } finally {
     plain.close();
+  }
+});
+
+test('Show.AddressOptionsAsTheCommandLine', async () => {
+  // Printed and ended before any picture: the page shows what the program said.
+  const cases = [['?version', 0, /^vemora \d+\.\d+\.\d+$/m], ['?rate=abc', 2, /^vemora: --rate: 'abc' is not a mixing rate$/m]];
+  for (const [query, code, said] of cases) {
+    const page = await open(browser, `${server.url}${query}`);
+    await until(page, () => !document.getElementById('ended').hidden, `the end of ${query}`);
+    assert.equal((await stats(page)).exitCode, code, query);
+    assert.match(await page.$eval('#ended-output', e => e.textContent), said, query);
+    await page.close();
   }
 });
