@@ -124,6 +124,11 @@ Dialog* CreateDialogRecord(std::unique_lock<std::mutex>& held, const DialogTempl
   const RECT client = DialogUnitsToPixels(*dialog, form.x, form.y, form.cx, form.cy);
   dialog->clientWidth = client.right - client.left;
   dialog->clientHeight = client.bottom - client.top;
+  if (dialog->clientWidth < 0 || dialog->clientHeight < 0 || dialog->clientWidth > kMaxWindowSide ||
+      dialog->clientHeight > kMaxWindowSide) {
+    retired.push_back(dialog);  // a damaged template: no window that size
+    return nullptr;
+  }
   AddControls(*dialog, form);
   const RECT nc = NonClient(form.style);
   held.unlock();

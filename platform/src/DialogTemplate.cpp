@@ -113,9 +113,12 @@ bool ParseDialogTemplate(const std::uint8_t* bytes, std::size_t size, DialogTemp
     if (!reader.Word(points) || !ReadString(reader, parsed.typeface)) return false;
     parsed.pointSize = points;
   }
-  parsed.items.resize(count);
-  for (DialogItemTemplate& item : parsed.items)
+  // Items are kept as they are read: the count alone must not make a damaged template allocate.
+  for (int i = 0; i < count; ++i) {
+    DialogItemTemplate item;
     if (!ReadItem(reader, item)) return false;
+    parsed.items.push_back(std::move(item));
+  }
   return true;
 }
 

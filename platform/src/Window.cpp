@@ -124,7 +124,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
   window->title = windowName != nullptr ? windowName : "";
   window->style = style & ~WS_VISIBLE;
   window->exStyle = exStyle;
-  window->rect = RECT{x, y, x + width, y + height};
+  window->rect = BoundedRect(x, y, width, height);
   window->restoreRect = window->rect;
   window->procedure = windowClass->info.lpfnWndProc;
   window->owner = &self;

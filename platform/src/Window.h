@@ -10,6 +10,9 @@
 namespace vemora::platform {
 
 constexpr std::uint32_t kNeutralPixel = 0x00808080;
+// The widest and tallest a window may be, in pixels: beyond any screen, and a client area that
+// can always be allocated. Larger sizes asked for are cut to it; a dialog asking for more fails.
+constexpr int kMaxWindowSide = 8192;
 
 struct WindowClass {
   std::string name;
@@ -27,6 +30,7 @@ struct Window {
   DWORD exStyle = 0;
   RECT rect{};         // outer rectangle, screen coordinates
   RECT restoreRect{};  // outer rectangle before maximising
+  bool restoreMaximised = false;  // minimised while maximised: restoring maximises it again
   WNDPROC procedure = nullptr;
   Thread* owner = nullptr;
   bool visible = false;
@@ -48,6 +52,8 @@ Window* WindowById(UINT id);
 Window* TargetWindow();           // the most recently created live window, for host input
 RECT NonClient(DWORD style);      // frame thickness on each side
 RECT ClientRect(const Window& window);
+// The rectangle with its width and height brought into 0..kMaxWindowSide, its corner kept.
+RECT BoundedRect(int left, int top, int width, int height);
 bool AnyWindowNeedsPaint(const Thread& thread);
 Window* WindowNeedingPaint(const Thread& thread, HWND filter);
 void MarkPixelsChanged(Window& window);
@@ -73,7 +79,7 @@ void InputMove(int x, int y);            // outer position
 void InputSize(int width, int height);   // outer size
 void InputMaximise(const RECT* outer);   // outer rectangle; null: the whole screen
 void InputMinimise();
-void InputRestore();
+void InputRestore();  // a minimised window goes back to what it was before, maximised included
 void InputClose();
 bool KeyIsDown(int virtualKey);  // as the posted key messages left it
 

@@ -83,7 +83,7 @@ void InputMove(int x, int y) {
 void InputSize(int width, int height) {
   Window* window = TargetWindow();
   if (window == nullptr) return;
-  RECT sized{window->rect.left, window->rect.top, window->rect.left + width, window->rect.top + height};
+  RECT sized = BoundedRect(window->rect.left, window->rect.top, width, height);
   QueueSent(*window, WM_SIZING, WMSZ_BOTTOMRIGHT, 0, &sized);
   window->rect = sized;
   if (window->show == ShowState::Minimised) window->show = ShowState::Normal;
@@ -98,7 +98,7 @@ void InputMaximise(const RECT* outer) {
   if (window->show == ShowState::Normal) window->restoreRect = window->rect;
   const RECT before = window->rect;
   window->show = ShowState::Maximised;
-  window->rect = outer != nullptr ? *outer : MaximisedRect(*window);
+  window->rect = outer != nullptr ? BoundedRect(outer->left, outer->top, Width(*outer), Height(*outer)) : MaximisedRect(*window);
   Resize(*window);
   QueueSent(*window, WM_SIZE, SIZE_MAXIMIZED, ClientSizeParam(*window));
   if (window->rect.left != before.left || window->rect.top != before.top)
@@ -109,7 +109,7 @@ void InputMaximise(const RECT* outer) {
 void InputMinimise() {
   Window* window = TargetWindow();
   if (window == nullptr || window->show == ShowState::Minimised) return;
-  window->show = ShowState::Minimised;
+  Minimise(*window);
   QueueSent(*window, WM_SIZE, SIZE_MINIMIZED, 0);
   CurrentHost().WindowChanged(*window);
 }
@@ -117,11 +117,10 @@ void InputMinimise() {
 void InputRestore() {
   Window* window = TargetWindow();
   if (window == nullptr) return;
-  if (window->show == ShowState::Maximised) window->rect = window->restoreRect;
-  window->show = ShowState::Normal;
+  Restore(*window, false);
   ResizePixels(*window);
   window->needsPaint = true;
-  QueueSent(*window, WM_SIZE, SIZE_RESTORED, ClientSizeParam(*window));
+  QueueSent(*window, WM_SIZE, SizeKind(*window), ClientSizeParam(*window));
   CurrentHost().WindowChanged(*window);
 }
 

@@ -27,6 +27,10 @@ RECT ClientRect(const Window& window) {
               std::max(0, Height(window.rect) - nc.top - nc.bottom)};
 }
 
+RECT BoundedRect(int left, int top, int width, int height) {
+  return RECT{left, top, left + std::clamp(width, 0, kMaxWindowSide), top + std::clamp(height, 0, kMaxWindowSide)};
+}
+
 void ResizePixels(Window& window) {
   RECT client = ClientRect(window);
   if (window.show == ShowState::Minimised) return;
@@ -68,7 +72,23 @@ RECT MaximisedRect(const Window& window) {
   CurrentHost().ScreenSize(width, height);
   RECT nc = NonClient(window.style);
   // The sizing frame goes off screen, as a maximised window's does; the caption stays.
-  return RECT{-nc.left, -nc.bottom, width + nc.right, height + nc.bottom};
+  return BoundedRect(-nc.left, -nc.bottom, width + nc.left + nc.right, height + 2 * nc.bottom);
+}
+
+void Minimise(Window& window) {
+  if (window.show != ShowState::Minimised) window.restoreMaximised = window.show == ShowState::Maximised;
+  window.show = ShowState::Minimised;
+}
+
+void Restore(Window& window, bool normal) {
+  if (window.show == ShowState::Minimised && window.restoreMaximised && !normal) {
+    window.show = ShowState::Maximised;
+    window.rect = MaximisedRect(window);
+    return;
+  }
+  if (window.show == ShowState::Maximised || (window.show == ShowState::Minimised && window.restoreMaximised))
+    window.rect = window.restoreRect;
+  window.show = ShowState::Normal;
 }
 
 }  // namespace vemora::platform
@@ -100,7 +120,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
     case SW_SHOWMINNOACTIVE:
-      window->show = ShowState::Minimised;
+      Minimise(*window);
       window->visible = true;
       activate = command == SW_SHOWMINIMIZED;
       break;
@@ -108,8 +128,7 @@ BOOL WINAPI ShowWindow(HWND hwnd, int command) {
     case SW_RESTORE:
     case SW_SHOWDEFAULT:
     case SW_SHOWNOACTIVATE:
-      if (window->show == ShowState::Maximised) window->rect = window->restoreRect;
-      window->show = ShowState::Normal;
+      Restore(*window, command != SW_RESTORE);
       window->visible = true;
       activate = command != SW_SHOWNOACTIVATE;
       break;
@@ -181,10 +200,7 @@ BOOL WINAPI SetWindowPos(HWND hwnd, HWND, int x, int y, int cx, int cy, UINT fla
     window->rect.left = x;
     window->rect.top = y;
   }
-  if (!(flags & SWP_NOSIZE)) {
-    window->rect.right = window->rect.left + cx;
-    window->rect.bottom = window->rect.top + cy;
-  }
+  if (!(flags & SWP_NOSIZE)) window->rect = BoundedRect(window->rect.left, window->rect.top, cx, cy);
   bool appeared = (flags & SWP_SHOWWINDOW) && !window->visible;
   if (flags & SWP_SHOWWINDOW) window->visible = true;
   if (flags & SWP_HIDEWINDOW) window->visible = false;

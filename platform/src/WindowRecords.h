@@ -27,6 +27,10 @@ LPARAM ClientSizeParam(const Window& window);
 LPARAM ClientOriginParam(const Window& window);
 WPARAM SizeKind(const Window& window);
 RECT MaximisedRect(const Window& window);
+void Minimise(Window& window);  // remembers whether it was maximised
+// Back from minimised (or maximised) to the state it had: maximised again when it was minimised
+// while maximised, unless `normal`.
+void Restore(Window& window, bool normal);
 
 // Input (WindowInput).
 void ReleaseKeys();

@@ -85,6 +85,16 @@ TEST_F(DialogTest, EveryLabelAndCaptionIsDrawnAndGoDiffersFromQuit) {
   dialogink::ExpectEveryTextDrawn(dialogink::AtGo(), vt::Dialogs().back());
 }
 
+TEST_F(DialogTest, ATemplateBeyondAnyScreenFailsTheDialog) {
+  for (int name : {2, 3, 4}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(DialogBoxParamA(nullptr, MAKEINTRESOURCEA(name), nullptr, Settings, 77), -1);
+  }
+  EXPECT_TRUE(vt::Dialogs().empty()) << "no dialog window was made";
+  EXPECT_FALSE(vt::MainWindow().exists);
+  EXPECT_EQ(Open(), 0) << "the program's own template still opens";
+}
+
 HWND lastDialog = nullptr;
 
 INT_PTR CALLBACK Deaf(HWND dialog, UINT message, WPARAM, LPARAM) {

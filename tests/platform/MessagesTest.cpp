@@ -149,6 +149,22 @@ TEST_F(Windows, SetWindowPosMovesAndSizesWithTheirMessages) {
   EXPECT_EQ(vt::WindowPixels().width, 320) << "the pixels follow the client size";
 }
 
+// Sizes no screen has, asked by the program or the window manager, are cut to 8192 pixels a side
+// (negative ones to nothing) rather than allocating gigabytes of client area.
+TEST_F(Windows, SizesBeyondAnyScreenAreCut) {
+  HWND hwnd = MakeWindow(WS_POPUP, 100000, -7);
+  EXPECT_EQ(vt::MainWindow().windowRect.right, 8192);
+  EXPECT_EQ(vt::MainWindow().windowRect.bottom, 0);
+  SetWindowPos(hwnd, HWND_TOP, 0, 0, -50, 1 << 30, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(vt::MainWindow().windowRect.right, 0);
+  EXPECT_EQ(vt::MainWindow().windowRect.bottom, 8192);
+  vt::SizeWindow(10, 1 << 20, 30);
+  Sleep(20);
+  Pump();
+  EXPECT_EQ(vt::WindowPixels().width, 8192);
+  EXPECT_EQ(vt::WindowPixels().height, 30);
+}
+
 TEST_F(Windows, DefWindowProcClosesByDestroying) {
   HWND hwnd = MakeWindow(WS_POPUP);
   SendMessageA(hwnd, WM_CLOSE, 0, 0);
@@ -293,6 +309,37 @@ TEST_F(Input, AWindowMaximisedByTheHostReportsItsSizesAsMaximised) {
                                                               {SIZE_MAXIMIZED, MAKELPARAM(492, 373)},
                                                               {SIZE_RESTORED, MAKELPARAM(632, 453)}}));
   EXPECT_FALSE(vt::MainWindow().maximised);
+}
+
+// A full-screen window minimised when the user switches away comes back full screen, whoever
+// restores it: the window manager, or the program with SW_RESTORE. SW_SHOWNORMAL makes it normal.
+TEST_F(Input, AWindowMinimisedWhileMaximisedIsRestoredMaximised) {
+  HWND hwnd = MakeWindow(WS_POPUP);
+  ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+  Pump();
+  Log().clear();
+  ShowWindow(hwnd, SW_MINIMIZE);
+  EXPECT_TRUE(vt::MainWindow().minimised);
+  vt::Restore(10);
+  Sleep(20);
+  Pump();
+  EXPECT_TRUE(vt::MainWindow().maximised);
+  ShowWindow(hwnd, SW_MINIMIZE);
+  ShowWindow(hwnd, SW_RESTORE);
+  EXPECT_TRUE(vt::MainWindow().maximised);
+  EXPECT_EQ(Sizes(), (std::vector<std::pair<WPARAM, LPARAM>>{{SIZE_MINIMIZED, 0},
+                                                              {SIZE_MAXIMIZED, MAKELPARAM(640, 480)},
+                                                              {SIZE_MINIMIZED, 0},
+                                                              {SIZE_MAXIMIZED, MAKELPARAM(640, 480)}}));
+  ShowWindow(hwnd, SW_MINIMIZE);
+  ShowWindow(hwnd, SW_SHOWNORMAL);
+  const vt::WindowState normal = vt::MainWindow();
+  EXPECT_FALSE(normal.maximised || normal.minimised);
+  EXPECT_EQ(normal.windowRect.right - normal.windowRect.left, 640) << "the size it had before it was maximised";
+  // Minimised from normal, it comes back normal.
+  ShowWindow(hwnd, SW_MINIMIZE);
+  ShowWindow(hwnd, SW_RESTORE);
+  EXPECT_FALSE(vt::MainWindow().maximised || vt::MainWindow().minimised);
 }
 
 LRESULT CALLBACK MovingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

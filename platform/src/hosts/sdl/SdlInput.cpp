@@ -131,7 +131,11 @@ void TranslateEvent(const SDL_Event& event) {
           InputMaximise(&outer);
           break;
         }
-        case SDL_WINDOWEVENT_RESTORED: InputRestore(); break;
+        case SDL_WINDOWEVENT_RESTORED:
+          InputRestore();
+          // SDL brought back a plain window; one minimised from full screen (or maximised) is that again.
+          if (window->show == ShowState::Maximised) UpdateSdlWindow(*window);
+          break;
         case SDL_WINDOWEVENT_EXPOSED:
           if (window->hostData != nullptr) static_cast<SdlWindow*>(window->hostData)->presentedVersion = 0;
           break;

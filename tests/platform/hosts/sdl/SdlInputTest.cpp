@@ -1,4 +1,5 @@
-// SDL's keyboard events as the program's window receives them (SDL's dummy video, no display).
+// SDL's keyboard and window events as the program's window receives them (SDL's dummy video, no
+// display).
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -68,6 +69,47 @@ TEST(SdlInput, KeypadKeysArriveAsWindowsReportsThem) {
     SDL_Delay(10);
   }
   EXPECT_EQ(keysDown, expected);
+  vemora::testing::ResetHost();
+  SDL_VideoQuit();
+  unsetenv("SDL_VIDEODRIVER");
+}
+
+SDL_Window* OnlySdlWindow() {
+  for (Uint32 id = 1; id < 64; ++id)
+    if (SDL_Window* window = SDL_GetWindowFromID(id)) return window;
+  return nullptr;
+}
+
+// Switching away minimised the full-screen show; SDL restores a plain window when the user comes
+// back, and the platform makes it full screen again, as Windows does.
+TEST(SdlInput, AFullScreenWindowRestoredFromMinimisedIsFullScreenAgain) {
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
+  std::string error;
+  if (!vemora::testing::UseSdlHost(&error)) GTEST_SKIP() << "no dummy video: " << error;
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "fullscreen";
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, "fullscreen", "Show", WS_POPUP, 0, 0, 640, 480, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(hwnd, nullptr);
+  ShowWindow(hwnd, SW_SHOWMAXIMIZED);
+  SDL_Window* sdl = OnlySdlWindow();
+  ASSERT_NE(sdl, nullptr);
+  EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP, static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP));
+  ShowWindow(hwnd, SW_MINIMIZE);
+  EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN, 0u) << "the desktop is given back while away";
+  SDL_Event restored{};
+  restored.type = SDL_WINDOWEVENT;
+  restored.window.event = SDL_WINDOWEVENT_RESTORED;
+  restored.window.windowID = SDL_GetWindowID(sdl);
+  SDL_PushEvent(&restored);
+  MSG msg;
+  for (int round = 0; round < 50 && !vemora::testing::MainWindow().maximised; ++round) {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    SDL_Delay(10);
+  }
+  EXPECT_TRUE(vemora::testing::MainWindow().maximised);
+  EXPECT_EQ(SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN_DESKTOP, static_cast<Uint32>(SDL_WINDOW_FULLSCREEN_DESKTOP));
   vemora::testing::ResetHost();
   SDL_VideoQuit();
   unsetenv("SDL_VIDEODRIVER");
