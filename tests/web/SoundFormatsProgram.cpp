@@ -1,7 +1,7 @@
 // A program on the web host for the page's tests: one second of a known pattern through waveOut in
 // the format its arguments name (--bits 8|16, --channels 1|2), then the FNV-1a of what a listener
 // should receive: the pattern as 16-bit stereo frames, the ones silent on both sides left out, as
-// the page's tap leaves them out.
+// the page's tap leaves them out. It also tries a second device while the first is open.
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -71,6 +71,9 @@ int main(int argc, char** argv) {
     std::puts("waveOutOpen failed");
     return 1;
   }
+  // The page has one AudioContext: a second device while this one is open is refused.
+  HWAVEOUT second = nullptr;
+  std::printf("second device: %u\n", waveOutOpen(&second, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL));
   std::vector<std::uint8_t> pcm = Pattern(bits, channels);
   WAVEHDR header{};
   header.lpData = reinterpret_cast<LPSTR>(pcm.data());
