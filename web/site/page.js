@@ -28,6 +28,7 @@
   let image = screen2d.createImageData(canvas.width, canvas.height);
   let rgba = new Uint32Array(image.data.buffer);
   const palettes = { 565: colourTable(565), 555: colourTable(555) };
+  const utf8 = new TextDecoder();
 
   let program = null;  // the Emscripten module once it runs
   let linkAddress = 0;
@@ -99,7 +100,7 @@
     return {
       number: link[at] >>> 0, format: link[at + 1], hash: link[at + 2] >>> 0, pixels: link[at + 3] >>> 0,
       width: link[at + 4], height: link[at + 5], view: link[at + 6],
-      title: new TextDecoder().decode(titleBytes.subarray(0, Math.max(0, titleBytes.indexOf(0)))),
+      title: utf8.decode(titleBytes.subarray(0, Math.max(0, titleBytes.indexOf(0)))),
     };
   }
 
