@@ -112,7 +112,18 @@ export function canvasAndFrame(page) {
 // reload) and `ready` holds, whether the worker controls it, and the canvas against the frame.
 export async function isolatedByServiceWorker(browser, url, ready) {
   const page = await open(browser, url);
-  await until(page, `crossOriginIsolated && (${ready})()`, 'isolated after one reload');
+  // Polled from here, not with waitForFunction: the service worker's reload destroys the document
+  // that such a wait runs in, and the wait can miss the new one.
+  const deadline = Date.now() + 20000;
+  let isolated = false;
+  while (!isolated) {
+    if (Date.now() > deadline) {
+      throw new Error(`isolated after one reload: not within 20000 ms\n${page.consoleLines.slice(-20).join('\n')}`);
+    }
+    isolated = await page.evaluate(`crossOriginIsolated && typeof vemoraPage !== 'undefined' && (${ready})()`)
+      .catch(() => false);
+    if (!isolated) await new Promise(resolve => setTimeout(resolve, 50));
+  }
   const controlled = await page.evaluate(() => navigator.serviceWorker.controller !== null);
   const check = await canvasAndFrame(page);
   await page.close();
