@@ -122,13 +122,14 @@ int main(int argc, char** argv) {
     return -1;
   }
   std::printf("sound open at %u Hz\n", options.rate);
-  web::ShowView(options.windowed ? web::PageView::kWindowed : web::PageView::kFullScreen);
   std::thread player(PlayTone, options);
   web::FramePublisher frames;
+  web::FrameShape shape;
+  shape.view = options.windowed ? web::PageView::kWindowed : web::PageView::kFullScreen;
   double next = emscripten_get_now();
   for (std::uint32_t frame = 1; Answer(); frame++) {
     DrawPattern(frames.Back(), frame);
-    frames.Publish(web::kFormat565);
+    frames.Publish(shape);
     // A late frame moves the beat rather than bunching the next ones.
     next = std::max(next + kTickMs, emscripten_get_now());
     for (double now = emscripten_get_now(); now < next; now = emscripten_get_now()) web::WaitForInput(next - now);

@@ -223,6 +223,13 @@ int main(int argc, char** argv) {
   std::string problem;
   std::optional<CommandLine> line = Parse(argc, argv, problem);
   if (!line) return Usage(problem);
+#ifdef __EMSCRIPTEN__
+  if (!line->videoPath.empty()) {
+    std::fputs("capture: --video needs the ffmpeg program, which capture.js cannot start under Node; "
+               "make videos with the native capture\n", stderr);
+    return 1;
+  }
+#endif
 
   const auto start = std::chrono::steady_clock::now();
   capture::CatchInterruptions();

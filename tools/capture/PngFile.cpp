@@ -1,9 +1,9 @@
 #include "PngFile.h"
 
-#include <zlib.h>
-
 #include <cstdio>
 #include <cstring>
+
+#include "Deflate.h"
 
 namespace capture {
 
@@ -20,10 +20,10 @@ bool WriteChunk(std::FILE* file, const char* type, const uint8_t* data, size_t s
   uint8_t head[8];
   Put32(head, static_cast<uint32_t>(size));
   std::memcpy(head + 4, type, 4);
-  uLong crc = crc32(0, head + 4, 4);
-  if (size > 0) crc = crc32(crc, data, static_cast<uInt>(size));
+  uint32_t crc = Crc32(0, head + 4, 4);
+  if (size > 0) crc = Crc32(crc, data, size);
   uint8_t tail[4];
-  Put32(tail, static_cast<uint32_t>(crc));
+  Put32(tail, crc);
   return std::fwrite(head, 1, 8, file) != 8 || (size > 0 && std::fwrite(data, 1, size, file) != size) ||
          std::fwrite(tail, 1, 4, file) != 4;
 }
@@ -36,10 +36,7 @@ bool PngEncoder::Write(const std::string& path, const uint16_t* pixels, bool ove
   const size_t rowBytes = 1 + static_cast<size_t>(framing.width) * 3;
   rows_.assign(rowBytes * framing.height, 0);
   painter_.ToRgb(pixels, overlay, rows_.data() + 1, rowBytes);
-  uLongf packed = compressBound(static_cast<uLong>(rows_.size()));
-  compressed_.resize(packed);
-  if (compress2(compressed_.data(), &packed, rows_.data(), static_cast<uLong>(rows_.size()), Z_BEST_SPEED) != Z_OK)
-    return true;
+  if (Deflate(rows_.data(), rows_.size(), compressed_)) return true;
 
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return true;
@@ -51,7 +48,7 @@ bool PngEncoder::Write(const std::string& path, const uint16_t* pixels, bool ove
   header[10] = header[11] = header[12] = 0;
   static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   bool failed = std::fwrite(kSignature, 1, 8, file) != 8 || WriteChunk(file, "IHDR", header, sizeof header) ||
-                WriteChunk(file, "IDAT", compressed_.data(), packed) || WriteChunk(file, "IEND", nullptr, 0);
+                WriteChunk(file, "IDAT", compressed_.data(), compressed_.size()) || WriteChunk(file, "IEND", nullptr, 0);
   return (std::fclose(file) != 0) || failed;
 }
 

@@ -49,7 +49,11 @@ pid_t StartFfmpeg(const std::vector<std::string>& arguments, std::FILE** input, 
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
   posix_spawnattr_setpgroup(&attributes, 0);
   pid_t pid = -1;
+#ifdef __EMSCRIPTEN__
+  const int failed = ENOSYS;  // Node lets a wasm program start no other program (see Main.cpp)
+#else
   const int failed = posix_spawnp(&pid, "ffmpeg", &actions, &attributes, argv.data(), environ);
+#endif
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (input) close(pipeEnds[0]);

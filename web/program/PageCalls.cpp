@@ -38,8 +38,8 @@ std::int32_t ShowMessage(const char* caption, const char* text) {
   return link.messageAnswer.load();
 }
 
-void ShowView(PageView view) {
-  MAIN_THREAD_ASYNC_EM_ASM({ vemoraPage.showView($0); }, static_cast<std::int32_t>(view));
+void ShowCursor(bool shown) {
+  MAIN_THREAD_ASYNC_EM_ASM({ vemoraPage.showCursor($0); }, shown ? 1 : 0);
 }
 
 }  // namespace web

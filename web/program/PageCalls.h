@@ -1,6 +1,6 @@
-// What the program asks of its page, whose thread owns the AudioContext, the document and
-// full screen. Each call runs on the page thread; the ones with an answer block the calling
-// program thread until the page has given it.
+// What the program asks of its page, whose thread owns the AudioContext and the document. Each
+// call runs on the page thread; the ones with an answer block the calling program thread until
+// the page has given it.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,7 @@ void CloseSound();
 // Shows a message box in the page and returns its answer (IDOK).
 std::int32_t ShowMessage(const char* caption, const char* text);
 
-enum class PageView : std::int32_t { kPage = 0, kWindowed = 1, kFullScreen = 2 };
-// How the page shows the frames: in the page (dialog), scaled by whole pixels (windowed), or full screen.
-void ShowView(PageView view);
+// Shows or hides the mouse pointer over the frames.
+void ShowCursor(bool shown);
 
 }  // namespace web

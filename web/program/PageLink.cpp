@@ -6,7 +6,8 @@ namespace web {
 namespace {
 
 PageLink link;
-std::uint16_t framePixels[kFrameSlots][kFramePixels];
+// Room for 32-bit pixels; 16-bit frames use the first half.
+std::uint32_t framePixels[kFrameSlots][kFramePixels];
 
 }  // namespace
 
@@ -15,6 +16,8 @@ PageLink& Link() {
   static const bool ready = [] {
     for (int i = 0; i < kFrameSlots; i++) {
       link.slots[i].format = kFormat565;
+      link.slots[i].width = kFrameWidth;
+      link.slots[i].height = kFrameHeight;
       link.slots[i].pixels = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(framePixels[i]));
     }
     link.frameMiddle = 1;

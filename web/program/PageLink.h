@@ -9,20 +9,32 @@
 
 namespace web {
 
+// A frame is at most 640 x 480 pixels: the show's picture, or the program's window as it is.
 constexpr int kFrameWidth = 640;
 constexpr int kFrameHeight = 480;
 constexpr int kFramePixels = kFrameWidth * kFrameHeight;
 constexpr int kFrameSlots = 3;
 // Set in frameMiddle while the slot there has not been taken by the page yet.
 constexpr std::uint32_t kFreshFrame = 0x100;
+// Pixel formats: 16-bit 5:6:5 and 5:5:5 (the show's picture), 32-bit 0x00RRGGBB (a window).
 constexpr std::uint32_t kFormat565 = 565;
 constexpr std::uint32_t kFormat555 = 555;
+constexpr std::uint32_t kFormat888 = 888;
+constexpr int kTitleBytes = 36;
+
+// How the page shows a frame: a window in the page at its own size under its caption, the
+// picture scaled by whole pixels to fit the page, or the picture on the whole screen.
+enum class PageView : std::uint32_t { kPage = 0, kWindowed = 1, kFullScreen = 2 };
 
 struct FrameSlot {
   std::uint32_t number;  // counted from 1
-  std::uint32_t format;  // kFormat565 or kFormat555
+  std::uint32_t format;  // kFormat565, kFormat555 or kFormat888
   std::uint32_t hash;    // FNV-1a of the pixels' bytes while the page wants hashes, else 0
-  std::uint32_t pixels;  // address of kFramePixels little-endian 16-bit pixels
+  std::uint32_t pixels;  // address of width x height little-endian pixels, rows back to back
+  std::uint32_t width;
+  std::uint32_t height;
+  PageView view;
+  char title[kTitleBytes];  // the window's caption (kPage), UTF-8, ended by a 0
 };
 
 enum SoundState : std::int32_t { kSoundClosed = 0, kSoundOpening = 1, kSoundRunning = 2, kSoundRefused = 3 };
@@ -35,11 +47,19 @@ struct SoundCheckpoint {
 };
 constexpr int kSoundCheckpoints = 64;
 
-enum InputType : std::int32_t { kKeyDown = 1, kKeyUp = 2, kMouseMove = 3, kButtonDown = 4, kButtonUp = 5, kCharacter = 6 };
+enum InputType : std::int32_t {
+  kKeyDown = 1,
+  kKeyUp = 2,
+  kMouseMove = 3,
+  kButtonDown = 4,
+  kButtonUp = 5,
+  kCharacter = 6,
+  kClose = 7,  // the close box of the window's caption
+};
 struct InputEvent {
   std::int32_t type;
   std::int32_t code;  // Win32 virtual key, mouse button (0 left, 1 middle, 2 right) or character (UTF-32)
-  std::int32_t x;     // mouse position in frame pixels
+  std::int32_t x;     // mouse position in pixels of the frame drawn last
   std::int32_t y;
 };
 constexpr int kInputEvents = 256;
@@ -77,11 +97,11 @@ struct PageLink {
 };
 
 static_assert(sizeof(std::atomic<std::uint32_t>) == 4 && std::atomic<std::uint32_t>::is_always_lock_free);
-static_assert(offsetof(PageLink, slots) == 16 && sizeof(FrameSlot) == 16);
-static_assert(offsetof(PageLink, soundState) == 64);
-static_assert(offsetof(PageLink, checkpointCount) == 96 && offsetof(PageLink, checkpoints) == 100);
-static_assert(offsetof(PageLink, inputWritten) == 612 && offsetof(PageLink, input) == 620);
-static_assert(offsetof(PageLink, messageAnswer) == 620 + kInputEvents * 16);
+static_assert(offsetof(PageLink, slots) == 16 && sizeof(FrameSlot) == 64 && offsetof(FrameSlot, title) == 28);
+static_assert(offsetof(PageLink, soundState) == 208);
+static_assert(offsetof(PageLink, checkpointCount) == 240 && offsetof(PageLink, checkpoints) == 244);
+static_assert(offsetof(PageLink, inputWritten) == 756 && offsetof(PageLink, input) == 764);
+static_assert(offsetof(PageLink, messageAnswer) == 764 + kInputEvents * 16);
 
 // The one link of this program.
 PageLink& Link();

@@ -2,41 +2,39 @@
 // The audio thread's side of the show: 'vemora-ring' plays the program's sound ring from shared
 // memory; 'vemora-tap' (tests only) records the non-silent frames that reached it.
 
-// Word offsets in the page link (see page.js).
-const SOUND_CAPACITY = 18, SOUND_SAMPLES = 19, SOUND_WRITTEN = 20, SOUND_READ = 21, SOUND_PLAYING = 22,
-  UNDERRUNS = 23;
-
 class RingPlayer extends AudioWorkletProcessor {
   constructor(options) {
     super();
-    const { memory, link } = options.processorOptions;
+    // The page link's word offsets come from page.js.
+    const { memory, link, layout } = options.processorOptions;
     this.memory = memory;
-    this.link = new Int32Array(memory, link, UNDERRUNS + 1);
+    this.at = layout;
+    this.link = new Int32Array(memory, link, layout.underruns + 1);
   }
 
   process(inputs, outputs) {
     const [left, right] = outputs[0];
-    const link = this.link;
+    const link = this.link, at = this.at;
     // Paused, the ring keeps what it holds and the outputs stay silent.
-    if (Atomics.load(link, SOUND_PLAYING) === 0) return true;
-    const written = Atomics.load(link, SOUND_WRITTEN);
-    const read = Atomics.load(link, SOUND_READ);
+    if (Atomics.load(link, at.soundPlaying) === 0) return true;
+    const written = Atomics.load(link, at.soundWritten);
+    const read = Atomics.load(link, at.soundRead);
     const available = (written - read) >>> 0;
     const count = Math.min(available, left.length);
     if (count > 0) {
-      const capacity = link[SOUND_CAPACITY] >>> 0;
-      const samples = new Int16Array(this.memory, link[SOUND_SAMPLES], capacity * 2);
-      let at = (read >>> 0) % capacity;
+      const capacity = link[at.soundCapacity] >>> 0;
+      const samples = new Int16Array(this.memory, link[at.soundSamples], capacity * 2);
+      let frame = (read >>> 0) % capacity;
       for (let i = 0; i < count; i++) {
-        left[i] = samples[at * 2] / 32768;
-        right[i] = samples[at * 2 + 1] / 32768;
-        if (++at === capacity) at = 0;
+        left[i] = samples[frame * 2] / 32768;
+        right[i] = samples[frame * 2 + 1] / 32768;
+        if (++frame === capacity) frame = 0;
       }
-      Atomics.store(link, SOUND_READ, (read + count) | 0);
-      Atomics.notify(link, SOUND_READ);
+      Atomics.store(link, at.soundRead, (read + count) | 0);
+      Atomics.notify(link, at.soundRead);
     }
     // The outputs start as silence; a quantum left short is an underrun.
-    if (count < left.length) Atomics.add(link, UNDERRUNS, 1);
+    if (count < left.length) Atomics.add(link, at.underruns, 1);
     return true;
   }
 }

@@ -8,29 +8,32 @@
   // Set by the browser tests before the page loads: frame hashes and the sound tap.
   const testMode = globalThis.vemoraTestMode === true;
 
-  const W = 640, H = 480, PIXELS = W * H;
   const FRESH = 0x100;
+  // Word offsets; a frame slot is 16 words: number, format, hash, pixels, width, height, view,
+  // then the title's bytes.
   const L = {
-    frameMiddle: 0, framesPublished: 1, wantHashes: 2, slots: 4,
-    soundState: 16, soundRate: 17, soundCapacity: 18, soundSamples: 19, soundWritten: 20, soundRead: 21,
-    soundPlaying: 22, underruns: 23, checkpointCount: 24, checkpoints: 25,
-    inputWritten: 153, inputRead: 154, input: 155, inputEvents: 256, messageAnswer: 155 + 256 * 4,
+    frameMiddle: 0, framesPublished: 1, wantHashes: 2, slots: 4, slotWords: 16, titleBytes: 36,
+    soundState: 52, soundRate: 53, soundCapacity: 54, soundSamples: 55, soundWritten: 56, soundRead: 57,
+    soundPlaying: 58, underruns: 59, checkpointCount: 60, checkpoints: 61,
+    inputWritten: 189, inputRead: 190, input: 191, inputEvents: 256, messageAnswer: 191 + 256 * 4,
   };
   const SOUND = { closed: 0, opening: 1, running: 2, refused: 3 };
-  const INPUT = { keyDown: 1, keyUp: 2, mouseMove: 3, buttonDown: 4, buttonUp: 5, character: 6 };
+  const INPUT = { keyDown: 1, keyUp: 2, mouseMove: 3, buttonDown: 4, buttonUp: 5, character: 6, close: 7 };
+  const VIEW = { page: 0, windowed: 1, fullScreen: 2 };
   const IDOK = 1;
 
   const $ = id => document.getElementById(id);
   const canvas = $('screen');
   const screen2d = canvas.getContext('2d', { alpha: false });
-  const image = screen2d.createImageData(W, H);
-  const rgba = new Uint32Array(image.data.buffer);
+  let image = screen2d.createImageData(canvas.width, canvas.height);
+  let rgba = new Uint32Array(image.data.buffer);
   const palettes = { 565: colourTable(565), 555: colourTable(555) };
+  const utf8 = new TextDecoder();
 
   let program = null;  // the Emscripten module once it runs
   let linkAddress = 0;
   let front = 2;        // the frame slot the page holds
-  let view = 0;         // 0 in the page, 1 windowed, 2 full screen
+  let view = null;      // the view of the frame drawn last (VIEW)
   let primed = null;    // an AudioContext started in a click, before the program asked for sound
   const sound = { context: null, player: null, tap: null, record: null };
   const stats = {
@@ -64,22 +67,59 @@
 
   // Frames --------------------------------------------------------------------------------------
 
+  // The canvas takes the frame's size (a window's may change); the 2D context is reset with it.
+  function resize(width, height) {
+    if (canvas.width === width && canvas.height === height) return;
+    canvas.width = width;
+    canvas.height = height;
+    image = screen2d.createImageData(width, height);
+    rgba = new Uint32Array(image.data.buffer);
+    layout();
+  }
+
+  function toRgba(slot, count) {
+    const format = slot.format, address = slot.pixels;
+    if (format === 888) {
+      // 0x00RRGGBB words to bytes R, G, B, A.
+      const pixels = new Uint32Array(program.HEAPU8.buffer, address, count);
+      for (let i = 0; i < count; i++) {
+        const p = pixels[i];
+        rgba[i] = (0xFF000000 | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >>> 16) & 0xFF)) >>> 0;
+      }
+      return;
+    }
+    const pixels = new Uint16Array(program.HEAPU8.buffer, address, count);
+    const table = palettes[format] || palettes[565];
+    for (let i = 0; i < count; i++) rgba[i] = table[pixels[i]];
+  }
+
+  function readSlot(link, index) {
+    const at = L.slots + index * L.slotWords;
+    const titleAt = linkAddress + (at + 7) * 4;
+    const titleBytes = program.HEAPU8.slice(titleAt, titleAt + L.titleBytes);
+    return {
+      number: link[at] >>> 0, format: link[at + 1], hash: link[at + 2] >>> 0, pixels: link[at + 3] >>> 0,
+      width: link[at + 4], height: link[at + 5], view: link[at + 6],
+      title: utf8.decode(titleBytes.subarray(0, Math.max(0, titleBytes.indexOf(0)))),
+    };
+  }
+
   function drawNewest() {
     const link = words();
     if (!(Atomics.load(link, L.frameMiddle) & FRESH)) return;
     const started = performance.now();
     front = Atomics.exchange(link, L.frameMiddle, front) & 3;
-    const slot = L.slots + front * 4;
-    const format = link[slot + 1];
-    const pixels = new Uint16Array(program.HEAPU8.buffer, link[slot + 3], PIXELS);
-    const table = palettes[format] || palettes[565];
-    for (let i = 0; i < PIXELS; i++) rgba[i] = table[pixels[i]];
+    const slot = readSlot(link, front);
+    resize(slot.width, slot.height);
+    toRgba(slot, slot.width * slot.height);
     screen2d.putImageData(image, 0, 0);
+    showView(slot.view, slot.title);
     const spent = performance.now() - started;
     stats.framesDrawn++;
     stats.drawMs += spent;
     stats.drawMsMax = Math.max(stats.drawMsMax, spent);
-    stats.lastDrawn = { number: link[slot] >>> 0, format, hash: link[slot + 2] >>> 0 };
+    stats.lastDrawn = { number: slot.number, format: slot.format, hash: slot.hash, width: slot.width,
+      height: slot.height, view: slot.view, title: slot.title };
     if (stats.firstDrawAt === null) stats.firstDrawAt = performance.now();
   }
 
@@ -88,26 +128,38 @@
     requestAnimationFrame(animate);
   }
 
-  // The picture keeps its 4:3 shape; in the page and windowed it grows by whole device pixels.
+  // A window keeps its own size (whole device pixels, as near one pixel a point as fits); the
+  // picture grows by whole device pixels to fit the page, and fills the screen at 4:3 in full screen.
   function layout() {
     const ratio = window.devicePixelRatio || 1;
-    const full = document.fullscreenElement !== null;
-    let scale = Math.min(innerWidth * ratio / W, innerHeight * ratio / H);
-    if (!full && scale >= 1) scale = Math.floor(scale);
-    canvas.style.width = `${(W * scale) / ratio}px`;
-    canvas.style.height = `${(H * scale) / ratio}px`;
+    const captionHeight = $('caption').hidden ? 0 : $('caption').offsetHeight;
+    const width = canvas.width, height = canvas.height;
+    let scale = Math.min(innerWidth * ratio / width, (innerHeight - captionHeight) * ratio / height);
+    if (view === VIEW.page) scale = Math.min(scale, Math.max(1, Math.round(ratio)));
+    if (!(view === VIEW.fullScreen && document.fullscreenElement) && scale >= 1) scale = Math.floor(scale);
+    canvas.style.width = `${(width * scale) / ratio}px`;
+    canvas.style.height = `${(height * scale) / ratio}px`;
   }
 
-  function showView(wanted) {
-    view = wanted;
-    if (view === 2 && !document.fullscreenElement && document.documentElement.requestFullscreen) {
-      // Allowed only shortly after a click (GO); refused, the show stays in the page.
+  // Full screen is asked for as the show's picture first comes full screen, moments after GO (a
+  // browser grants it only shortly after a click); leaving it leaves the show in the page.
+  function showView(wanted, title) {
+    const caption = wanted === VIEW.page && title !== '';
+    if (caption && $('caption-title').textContent !== title) $('caption-title').textContent = title;
+    const captionChanged = caption === $('caption').hidden;
+    show('caption', caption);
+    if (wanted === view && !captionChanged) return;
+    if (wanted === VIEW.fullScreen && view !== VIEW.fullScreen && !document.fullscreenElement &&
+        document.documentElement.requestFullscreen) {
       document.documentElement.requestFullscreen().catch(() => {});
-    } else if (view !== 2 && document.fullscreenElement) {
+    } else if (wanted !== VIEW.fullScreen && document.fullscreenElement) {
       document.exitFullscreen().catch(() => {});
     }
+    view = wanted;
     layout();
   }
+
+  function showCursor(shown) { canvas.style.cursor = shown ? '' : 'none'; }
 
   // Input ---------------------------------------------------------------------------------------
 
@@ -155,9 +207,9 @@
 
   function framePoint(event) {
     const box = canvas.getBoundingClientRect();
-    const x = Math.floor((event.clientX - box.left) * W / box.width);
-    const y = Math.floor((event.clientY - box.top) * H / box.height);
-    return [Math.max(0, Math.min(W - 1, x)), Math.max(0, Math.min(H - 1, y))];
+    const x = Math.floor((event.clientX - box.left) * canvas.width / box.width);
+    const y = Math.floor((event.clientY - box.top) * canvas.height / box.height);
+    return [Math.max(0, Math.min(canvas.width - 1, x)), Math.max(0, Math.min(canvas.height - 1, y))];
   }
 
   function onMouse(event) {
@@ -216,7 +268,7 @@
       await context.audioWorklet.addModule('audio-worklet.js');
       const player = new AudioWorkletNode(context, 'vemora-ring', {
         numberOfInputs: 0, outputChannelCount: [2],
-        processorOptions: { memory: program.HEAPU8.buffer, link: linkAddress },
+        processorOptions: { memory: program.HEAPU8.buffer, link: linkAddress, layout: L },
       });
       let last = player;
       if (testMode) {
@@ -270,8 +322,10 @@
     if (document.fullscreenElement) document.exitFullscreen().catch(() => {});
     // The show is over: no last frame left standing as if it were still running.
     screen2d.fillStyle = '#000';
-    screen2d.fillRect(0, 0, W, H);
-    const output = code === 0 ? [] : stats.output.slice(-20);
+    screen2d.fillRect(0, 0, canvas.width, canvas.height);
+    show('caption', false);
+    // What the program printed, when it failed or showed nothing else (?help, ?version).
+    const output = code === 0 && stats.framesDrawn > 0 ? [] : stats.output.slice(-40);
     if (why) output.push(why);
     $('ended-output').textContent = output.join('\n');
     show('message', false);
@@ -347,7 +401,7 @@
   }
 
   globalThis.vemoraPage = {
-    openSound, closeSound, showMessage, showView,
+    openSound, closeSound, showMessage, showCursor,
     // For tests and the curious: what was drawn and heard.
     stats: () => ({ ...stats, now: performance.now(), framesPublished: program ? words()[L.framesPublished] >>> 0 : 0,
       underruns: program ? words()[L.underruns] >>> 0 : 0,
@@ -366,6 +420,7 @@
   canvas.addEventListener('contextmenu', event => event.preventDefault());
   for (const type of ['pointerdown', 'keydown']) window.addEventListener(type, onActivation, true);
   $('message-ok').addEventListener('click', answerMessage);
+  $('caption-close').addEventListener('click', () => queueInput(INPUT.close, 0, 0, 0));
   $('ended-again').addEventListener('click', () => location.reload());
   $('start-button').addEventListener('click', () => { show('start', false); if (!program) startProgram(); });
   window.addEventListener('resize', layout);

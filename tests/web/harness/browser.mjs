@@ -65,49 +65,107 @@ export async function until(page, predicate, what, timeout = 20000, ...args) {
 }
 
 export const stats = page => page.evaluate(() => vemoraPage.stats());
+
+// Waits for the page's message box, answers it, and waits for the ended state; gives the box's
+// caption and text, and the program's exit code.
+export async function answerBoxUntilEnded(page) {
+  await until(page, () => !document.getElementById('message').hidden, 'the message box');
+  const caption = await page.$eval('#message-caption', e => e.textContent);
+  const text = await page.$eval('#message-text', e => e.textContent);
+  await page.click('#message-ok');
+  await until(page, () => !document.getElementById('ended').hidden, 'the ended state');
+  return { caption, text, exitCode: (await stats(page)).exitCode };
+}
 export const output = page => page.evaluate(() => vemoraPage.stats().output);
 
 // The canvas read back into the frame's pixel format, hashed as the program hashes its frames,
-// beside the hash the program gave the frame drawn last. Read in one task, so no frame is drawn between.
+// beside the hash the program gave the frame drawn last; with the SHA-1 of those bytes, which
+// capture --hashes gives a presented picture. Read in one task, so no frame is drawn between.
 export function canvasAndFrame(page) {
-  return page.evaluate(() => {
+  return page.evaluate(async () => {
     const drawn = vemoraPage.stats().lastDrawn;
-    const { data } = document.getElementById('screen').getContext('2d').getImageData(0, 0, 640, 480);
-    let hash = 2166136261;
-    for (let i = 0; i < data.length; i += 4) {
-      const [r, g, b] = [data[i] >> 3, drawn.format === 555 ? data[i + 1] >> 3 : data[i + 1] >> 2, data[i + 2] >> 3];
-      const pixel = drawn.format === 555 ? (r << 10) | (g << 5) | b : (r << 11) | (g << 5) | b;
-      hash = Math.imul(hash ^ (pixel & 0xFF), 16777619) >>> 0;
-      hash = Math.imul(hash ^ (pixel >> 8), 16777619) >>> 0;
+    const canvas = document.getElementById('screen');
+    const { data } = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height);
+    const bytes = new Uint8Array(data.length / (drawn.format === 888 ? 1 : 2));
+    for (let i = 0, j = 0; i < data.length; i += 4) {
+      const [r, g, b] = [data[i], data[i + 1], data[i + 2]];
+      if (drawn.format === 888) {
+        bytes.set([b, g, r, 0], j);
+        j += 4;
+        continue;
+      }
+      const pixel = drawn.format === 555 ? ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)
+        : ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+      bytes[j++] = pixel & 0xFF;
+      bytes[j++] = pixel >> 8;
     }
-    return { canvas: hash, frame: drawn.hash, number: drawn.number };
+    let hash = 2166136261;
+    for (let i = 0; i < bytes.length; i++) hash = Math.imul(hash ^ bytes[i], 16777619) >>> 0;
+    const sha1 = [...new Uint8Array(await crypto.subtle.digest('SHA-1', bytes))]
+      .map(byte => byte.toString(16).padStart(2, '0')).join('');
+    return { canvas: hash, frame: drawn.hash, sha1, number: drawn.number, format: drawn.format, view: drawn.view,
+      title: drawn.title, width: canvas.width, height: canvas.height };
   });
+}
+
+// A page served without the isolation headers: once its service worker has isolated it (one
+// reload) and `ready` holds, whether the worker controls it, and the canvas against the frame.
+export async function isolatedByServiceWorker(browser, url, ready) {
+  const page = await open(browser, url);
+  // Polled from here, not with waitForFunction: the service worker's reload destroys the document
+  // that such a wait runs in, and the wait can miss the new one.
+  const deadline = Date.now() + 20000;
+  let isolated = false;
+  while (!isolated) {
+    if (Date.now() > deadline) {
+      throw new Error(`isolated after one reload: not within 20000 ms\n${page.consoleLines.slice(-20).join('\n')}`);
+    }
+    isolated = await page.evaluate(`crossOriginIsolated && typeof vemoraPage !== 'undefined' && (${ready})()`)
+      .catch(() => false);
+    if (!isolated) await new Promise(resolve => setTimeout(resolve, 50));
+  }
+  const controlled = await page.evaluate(() => navigator.serviceWorker.controller !== null);
+  const check = await canvasAndFrame(page);
+  await page.close();
+  return { controlled, check };
+}
+
+// The tap's record: how many non-silent frames it holds, and the FNV-1a of the first `frames`.
+export function tapped(page, frames) {
+  return page.evaluate(count => {
+    const record = vemoraPage.tapRecord();
+    const tapFrames = Atomics.load(new Int32Array(record, 0, 1), 0);
+    const bytes = new Uint8Array(record, 8, Math.min(count, tapFrames) * 4);
+    let hash = 2166136261;
+    for (let i = 0; i < bytes.length; i++) hash = Math.imul(hash ^ bytes[i], 16777619) >>> 0;
+    return { tapFrames, hash };
+  }, frames);
 }
 
 // What the tap recorded against the program's newest checkpoint that the tap has reached: the
 // hash of the first `frames` non-silent frames on both sides.
-export function soundCheck(page) {
-  return page.evaluate(() => {
+export async function soundCheck(page) {
+  const best = await page.evaluate(() => {
     const link = vemoraPage.link(), L = vemoraPage.layout;
-    const record = vemoraPage.tapRecord();
-    const tapFrames = Atomics.load(new Int32Array(record, 0, 1), 0);
+    const tapFrames = Atomics.load(new Int32Array(vemoraPage.tapRecord(), 0, 1), 0);
     const count = link[L.checkpointCount] >>> 0;
-    let best = null;
+    let found = null;
     for (let i = Math.max(0, count - 64); i < count; i++) {
       const at = L.checkpoints + (i % 64) * 2;
       const frames = link[at] >>> 0;
-      if (frames <= tapFrames && (!best || frames > best.frames)) best = { frames, hash: link[at + 1] >>> 0 };
+      if (frames <= tapFrames && (!found || frames > found.frames)) found = { frames, hash: link[at + 1] >>> 0 };
     }
-    if (!best) return { tapFrames, programFrames: 0 };
-    const bytes = new Uint8Array(record, 8, best.frames * 4);
-    let hash = 2166136261;
-    for (let i = 0; i < bytes.length; i++) hash = Math.imul(hash ^ bytes[i], 16777619) >>> 0;
-    return { tapFrames, programFrames: best.frames, programHash: best.hash, tapHash: hash };
+    return found;
   });
+  const tap = await tapped(page, best ? best.frames : 0);
+  if (!best) return { tapFrames: tap.tapFrames, programFrames: 0 };
+  return { tapFrames: tap.tapFrames, programFrames: best.frames, programHash: best.hash, tapHash: tap.hash };
 }
 
-// Clicks at a point of the 640x480 frame, wherever the canvas is shown.
+// Clicks at a point of the frame drawn last, wherever and however large the canvas is shown.
 export async function clickFrame(page, x, y) {
-  const box = await (await page.$('#screen')).boundingBox();
-  await page.mouse.click(box.x + (x + 0.5) * box.width / 640, box.y + (y + 0.5) * box.height / 480);
+  const canvas = await page.$('#screen');
+  const box = await canvas.boundingBox();
+  const [width, height] = await canvas.evaluate(e => [e.width, e.height]);
+  await page.mouse.click(box.x + (x + 0.5) * box.width / width, box.y + (y + 0.5) * box.height / height);
 }

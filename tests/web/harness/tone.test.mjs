@@ -6,7 +6,8 @@ import { mkdirSync } from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { fileURLToPath } from 'node:url';
-import { canvasAndFrame, clickFrame, launch, open, output, serve, soundCheck, stats, until } from './browser.mjs';
+import { answerBoxUntilEnded, canvasAndFrame, clickFrame, isolatedByServiceWorker, launch, open, output, serve, soundCheck,
+  stats, until } from './browser.mjs';
 
 const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../..');
 const site = process.env.VEMORA_TONE_SITE || path.join(root, 'build-web/tests/web/site');
@@ -106,12 +107,9 @@ test('Tone.FramesSoundInputAndEnd', async () => {
 
 test('Tone.RefusedRateEndsWithTheProgramsBox', async () => {
   const page = await open(browser, `${server.url}?rate=1000`);
-  await until(page, () => !document.getElementById('message').hidden, 'the message box');
-  assert.equal(await page.$eval('#message-text', e => e.textContent), 'audio failed');
-  assert.equal(await page.$eval('#message-caption', e => e.textContent), 'Error');
-  await page.click('#message-ok');
-  await until(page, () => !document.getElementById('ended').hidden, 'the ended state');
-  assert.notEqual((await stats(page)).exitCode, 0);
+  const box = await answerBoxUntilEnded(page);
+  assert.deepEqual([box.caption, box.text], ['Error', 'audio failed']);
+  assert.notEqual(box.exitCode, 0);
   await page.close();
 });
 
@@ -137,12 +135,10 @@ test('Tone.GoWaitsForTheClickThatStartsSound', async () => {
 test('Tone.ServiceWorkerIsolatesAPlainServer', async () => {
   const plain = await serve(site, { isolation: false });
   try {
-    const page = await open(browser, `${plain.url}?rate=48000&seconds=1`);
-    await until(page, () => crossOriginIsolated && vemoraPage.stats().framesDrawn > 0, 'isolated after one reload');
-    assert.equal(await page.evaluate(() => navigator.serviceWorker.controller !== null), true);
-    const check = await canvasAndFrame(page);
+    const { controlled, check } = await isolatedByServiceWorker(browser, `${plain.url}?rate=48000&seconds=1`,
+      () => vemoraPage.stats().framesDrawn > 0);
+    assert.equal(controlled, true);
     assert.equal(check.canvas, check.frame);
-    await page.close();
   } finally {
     plain.close();
   }

@@ -1,16 +1,13 @@
-// The real host: wall-clock time, freely running threads, and the SDL window with its input and
-// presentation (SdlWindow, SdlInput, SdlPresent).
+// The real host: real time (RealTimeHost), and the SDL window with its input and presentation
+// (SdlWindow, SdlInput, SdlPresent).
 #include "SdlHost.h"
 
 #include <SDL.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <ctime>
-#include <thread>
 
 #include "DialogFont.h"
-#include "Host.h"
+#include "RealTimeHost.h"
 #include "SdlAudio.h"
 #include "SdlInput.h"
 #include "SdlPresent.h"
@@ -22,76 +19,9 @@ namespace vemora::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-constexpr std::uint64_t kPumpIntervalUs = 4000;      // input latency while the UI thread waits
-
-class SdlHost final : public Host {
+class SdlHost final : public RealTimeHost {
  public:
-  SdlHost() : start_(Clock::now()) {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    utcOffset_ = local.tm_gmtoff;
-    epoch_ = static_cast<std::int64_t>(now) + utcOffset_;
-  }
-
-  std::uint64_t NowUs() override {
-    return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_).count());
-  }
-  std::int64_t EpochSeconds() override { return epoch_; }
-  std::int64_t UtcOffsetSeconds() override { return utcOffset_; }
-
-  void Block(std::unique_lock<std::mutex>& held, Thread& self) override {
-    self.state = ThreadState::Blocked;
-    for (;;) {
-      if (self.terminated) Park(held, self);
-      DWORD result;
-      if (TrySatisfy(self, result)) {
-        self.waitResult = result;
-        break;
-      }
-      std::uint64_t now = NowUs();
-      if (self.deadline <= now) {
-        self.waitResult = WAIT_TIMEOUT;
-        break;
-      }
-      std::uint64_t until = self.deadline;
-      if (self.index == 0 && self.wakeMask != 0) {
-        // SDL delivers input to the thread that started video only: poll it while waiting.
-        PumpInput(held, self);
-        if (TrySatisfy(self, result)) {
-          self.waitResult = result;
-          break;
-        }
-        until = std::min(until, now + kPumpIntervalUs);
-      }
-      if (until == kNoDeadline)
-        changed_.wait(held);
-      else
-        changed_.wait_until(held, start_ + std::chrono::microseconds(until));
-    }
-    self.state = ThreadState::Running;
-  }
-
-  void Changed() override { changed_.notify_all(); }
-
-  [[noreturn]] void Park(std::unique_lock<std::mutex>& held, Thread&) override {
-    for (;;) changed_.wait(held);
-  }
-
-  void Start(std::unique_lock<std::mutex>&, Thread& thread) override {
-    thread.state = ThreadState::Running;
-    std::thread(RunThread, &thread).detach();
-  }
-
-  void Enter(std::unique_lock<std::mutex>& held, Thread& self) override {
-    while (self.suspended || self.terminated) changed_.wait(held);
-  }
-
-  void Leave(std::unique_lock<std::mutex>&, Thread&) override {}
-
+  // SDL delivers input to the thread that started video only, which the main thread polls.
   void PumpInput(std::unique_lock<std::mutex>& held, Thread& self) override {
     if (self.index != 0) return;
     SDL_Event event;
@@ -161,10 +91,6 @@ class SdlHost final : public Host {
   }
 
  private:
-  Clock::time_point start_;
-  std::int64_t epoch_ = 0;
-  std::int64_t utcOffset_ = 0;
-  std::condition_variable changed_;
   bool translating_ = false;
   SdlPresenter presenter_;
   DialogFont font_;
